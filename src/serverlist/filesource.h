@@ -1,0 +1,26 @@
+#pragma once
+
+#include "platform/result.h"
+
+#include <QString>
+
+#include <string>
+
+namespace velmora::serverlist {
+
+class ServerListModel;
+
+// The path of the server list file: the program's folder followed by
+// "serveri.txt".
+std::string serverFilePath(const std::string& programFolder);
+
+// The file load: empties the list, reads the file whole and adds one row per
+// line (caption the line, mark MarkUnknown, checked, sub-items "?" and "?").
+// On a read error the list stays empty and the error is returned for the
+// caller to show.
+platform::Status loadServerFile(ServerListModel& model, const std::string& path);
+
+// "Br.servera:" followed by the number of rows.
+QString serverCountText(int count);
+
+} // namespace velmora::serverlist

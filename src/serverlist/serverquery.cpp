@@ -1,0 +1,7 @@
+#include "serverlist/serverquery.h"
+
+namespace velmora::serverlist {
+
+void ServerQuery::close() { open_ = false; }
+
+} // namespace velmora::serverlist
