@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QIcon>
+#include <QList>
+#include <QPixmap>
+
+// The window's shared picture list (ImageList1) and its two stand-alone pictures, drawn in code
+// so the program carries no image files.
+namespace velmora::app {
+
+constexpr int kImageListSize = 36;
+
+// The picture at an index of the shared list, 16 x 16 with a transparent background; an unused
+// or out-of-range index gives a fully transparent picture.
+QPixmap imageListPixmap(int index);
+
+// True for the indexes that carry a picture.
+bool imageListHasPicture(int index);
+
+// The shared list as icons, drawn once (needs a QGuiApplication).
+const QList<QIcon>& imageList1();
+
+// The icon at an index of the shared list; an out-of-range index gives a null icon.
+QIcon imageListIcon(int index);
+
+// Image2: the 33 x 33 warning triangle shown beside a number field.
+QPixmap warningPicture33();
+
+// The small blank page on the buttons that clear a log pane (16 x 16).
+QPixmap blankPagePicture();
+
+} // namespace velmora::app
