@@ -1,0 +1,247 @@
+#include "localfilesystem.h"
+
+#include "paths.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <limits>
+
+#ifdef _WIN32
+// Keeps windows.h from defining min and max as macros (MSVC).
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#else
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace velmora::platform {
+
+namespace {
+
+// One read asks for at most this much; the systems cap a single read anyway.
+constexpr std::size_t maxChunk = std::size_t{1} << 30;
+
+#ifdef _WIN32
+
+class Handle {
+public:
+    explicit Handle(HANDLE h) : h_(h) {}
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    ~Handle() {
+        if (h_ != INVALID_HANDLE_VALUE)
+            CloseHandle(h_);
+    }
+    HANDLE get() const { return h_; }
+
+private:
+    HANDLE h_;
+};
+
+Result<std::vector<char>> readWholeLocalFile(const std::string& path) {
+    Handle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (file.get() == INVALID_HANDLE_VALUE)
+        return lastSystemError();
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file.get(), &size))
+        return lastSystemError();
+    const auto expected = static_cast<unsigned long long>(size.QuadPart);
+    if (expected > std::numeric_limits<std::size_t>::max())
+        return systemError(ERROR_NOT_ENOUGH_MEMORY);
+    std::vector<char> data(static_cast<std::size_t>(expected));
+    std::size_t done = 0;
+    while (done < data.size()) {
+        const auto want = static_cast<DWORD>(std::min(data.size() - done, maxChunk));
+        DWORD got = 0;
+        if (!ReadFile(file.get(), data.data() + done, want, &got, nullptr))
+            return lastSystemError();
+        if (got == 0)
+            break;
+        done += got;
+    }
+    data.resize(done);
+    return data;
+}
+
+// A FILETIME in UTC as the packed local time, the way the directory listing
+// of Windows programs reports it.
+DosTime dosTimeFromFileTime(const FILETIME& utc) {
+    FILETIME local{};
+    if (!FileTimeToLocalFileTime(&utc, &local))
+        return packDosTime(LocalDateTime{});
+    WORD date = 0;
+    WORD time = 0;
+    if (FileTimeToDosDateTime(&local, &date, &time))
+        return (static_cast<DosTime>(date) << 16) | time;
+    // Outside 1980..2107: clamp through the calendar fields.
+    SYSTEMTIME st{};
+    if (!FileTimeToSystemTime(&local, &st))
+        return packDosTime(LocalDateTime{});
+    return packDosTime(
+        LocalDateTime{st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond});
+}
+
+Result<DirectoryEntry> findLocalEntry(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
+        return lastSystemError();
+    DirectoryEntry entry;
+    entry.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    entry.time = dosTimeFromFileTime(data.ftLastWriteTime);
+    entry.attributes = data.dwFileAttributes;
+    return entry;
+}
+
+bool localFileExists(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool localDirectoryExists(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+#else
+
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : fd_(fd) {}
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    ~Descriptor() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+// Reads into data from offset done until the buffer is full or the file ends;
+// returns the new offset or -1 with errno set.
+long long readInto(int fd, char* data, std::size_t size, std::size_t done) {
+    while (done < size) {
+        const ssize_t got = ::read(fd, data + done, std::min(size - done, maxChunk));
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            return -1;
+        }
+        if (got == 0)
+            break;
+        done += static_cast<std::size_t>(got);
+    }
+    return static_cast<long long>(done);
+}
+
+Result<std::vector<char>> readWholeLocalFile(const std::string& path) {
+    Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (file.get() < 0)
+        return lastSystemError();
+    struct stat info {};
+    if (::fstat(file.get(), &info) != 0)
+        return lastSystemError();
+    if (S_ISDIR(info.st_mode))
+        return systemError(EISDIR);
+    const auto expected = static_cast<unsigned long long>(std::max<off_t>(info.st_size, 0));
+    if (expected > std::numeric_limits<std::size_t>::max())
+        return systemError(EFBIG);
+
+    std::vector<char> data(static_cast<std::size_t>(expected));
+    long long done = readInto(file.get(), data.data(), data.size(), 0);
+    if (done < 0)
+        return lastSystemError();
+    data.resize(static_cast<std::size_t>(done));
+    if (data.size() < expected)
+        return data;
+
+    // The size can be out of date (a growing file, or one the system reports as
+    // empty, as in /proc): read on until the end.
+    char more[65536];
+    for (;;) {
+        const long long got = readInto(file.get(), more, sizeof more, 0);
+        if (got < 0)
+            return lastSystemError();
+        if (got == 0)
+            break;
+        data.insert(data.end(), more, more + got);
+    }
+    return data;
+}
+
+bool statPath(const std::string& path, struct stat& info) {
+    return ::stat(path.c_str(), &info) == 0;
+}
+
+bool isHiddenName(const std::string& name) {
+    return !name.empty() && name[0] == '.' && name != "." && name != "..";
+}
+
+Result<DirectoryEntry> findLocalEntry(const std::string& path) {
+    struct stat info {};
+    if (!statPath(path, info))
+        return lastSystemError();
+    DirectoryEntry entry;
+    entry.time = dosTimeFromUnixTime(info.st_mtime);
+    if (S_ISDIR(info.st_mode)) {
+        entry.attributes |= AttrDirectory;
+    } else {
+        entry.size = static_cast<std::uint64_t>(std::max<off_t>(info.st_size, 0));
+        if (S_ISREG(info.st_mode))
+            entry.attributes |= AttrArchive;
+    }
+    if ((info.st_mode & S_IWUSR) == 0)
+        entry.attributes |= AttrReadOnly;
+    // The name of the entry itself: the path may end in "/" for a folder.
+    std::string trimmed = path;
+    while (trimmed.size() > 1 && trimmed.back() == '/')
+        trimmed.pop_back();
+    if (isHiddenName(fileNamePart(trimmed)))
+        entry.attributes |= AttrHidden;
+    return entry;
+}
+
+bool localFileExists(const std::string& path) {
+    struct stat info {};
+    return statPath(path, info) && !S_ISDIR(info.st_mode);
+}
+
+bool localDirectoryExists(const std::string& path) {
+    struct stat info {};
+    return statPath(path, info) && S_ISDIR(info.st_mode);
+}
+
+#endif
+
+} // namespace
+
+Result<std::vector<char>> LocalFileSystem::readWholeFile(const std::string& path) {
+    return readWholeLocalFile(localSystemPath(path));
+}
+
+Result<DirectoryEntry> LocalFileSystem::findEntry(const std::string& path) {
+    return findLocalEntry(localSystemPath(path));
+}
+
+bool LocalFileSystem::fileExists(const std::string& path) {
+    return localFileExists(localSystemPath(path));
+}
+
+bool LocalFileSystem::directoryExists(const std::string& path) {
+    return localDirectoryExists(localSystemPath(path));
+}
+
+FileSystem& localFileSystem() {
+    static LocalFileSystem instance;
+    return instance;
+}
+
+} // namespace velmora::platform

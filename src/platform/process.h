@@ -1,0 +1,18 @@
+#pragma once
+
+#include "result.h"
+
+#include <string>
+#include <vector>
+
+namespace velmora::platform {
+
+// Starts a program with the given arguments and does not wait for it. The
+// program is looked up on PATH unless it names a path; each argument reaches it
+// unchanged, as one argument, without a shell. On Linux the program runs in a
+// session of its own and is not a child of this process, so it leaves no zombie
+// and outlives the program. The Status says whether the program could be
+// started: it fails when the program cannot be found or executed.
+Status startDetached(const std::string& program, const std::vector<std::string>& args);
+
+} // namespace velmora::platform

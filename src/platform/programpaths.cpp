@@ -1,0 +1,80 @@
+#include "programpaths.h"
+
+#include <cstdlib>
+#include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace velmora::platform {
+
+namespace {
+
+#ifdef _WIN32
+constexpr char separator = '\\';
+#else
+constexpr char separator = '/';
+#endif
+
+std::string withTrailingSeparator(std::string folder) {
+    if (folder.empty() || folder.back() != separator)
+        folder.push_back(separator);
+    return folder;
+}
+
+// The folder of a full executable path, with its final separator; empty when
+// the path has none.
+std::string folderOf(const std::string& file) {
+#ifdef _WIN32
+    const std::size_t last = file.find_last_of("\\/");
+#else
+    const std::size_t last = file.rfind('/');
+#endif
+    return last == std::string::npos ? std::string() : file.substr(0, last + 1);
+}
+
+} // namespace
+
+std::string executableFolder() {
+    // The buffer grows until the whole path fits: paths can be longer than MAX_PATH.
+    std::vector<char> buffer(1024);
+    for (;;) {
+#ifdef _WIN32
+        const DWORD length =
+            GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (length == 0)
+            return {};
+        if (length < buffer.size())
+            return folderOf(std::string(buffer.data(), length));
+#else
+        const ssize_t length = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
+        if (length < 0)
+            return {};
+        if (static_cast<std::size_t>(length) < buffer.size())
+            return folderOf(std::string(buffer.data(), static_cast<std::size_t>(length)));
+#endif
+        if (buffer.size() >= 1u << 16)
+            return {};
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+std::string userTempFolder() {
+#ifdef _WIN32
+    char buffer[MAX_PATH + 1];
+    const DWORD length = GetTempPathA(static_cast<DWORD>(sizeof buffer), buffer);
+    if (length == 0 || length > sizeof buffer)
+        return "C:\\Windows\\Temp\\";
+    return withTrailingSeparator(std::string(buffer, length));
+#else
+    const char* tmpdir = std::getenv("TMPDIR");
+    if (tmpdir == nullptr || *tmpdir == '\0')
+        return "/tmp/";
+    return withTrailingSeparator(tmpdir);
+#endif
+}
+
+} // namespace velmora::platform
