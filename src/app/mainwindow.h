@@ -1,0 +1,145 @@
+#pragma once
+
+#include "batch/operationstate.h"
+#include "fileset/fileset.h"
+#include "serverlist/serverlistmodel.h"
+#include "serverlist/serverquery.h"
+
+#include <QHash>
+#include <QWidget>
+
+#include <string>
+
+class QAction;
+class QGroupBox;
+class QLabel;
+class QMenu;
+class QPlainTextEdit;
+class QTableView;
+class QTimer;
+class QToolButton;
+class QTreeWidget;
+
+namespace velmora::app {
+
+class LimitSpinBox;
+
+// A menu item's own enabled state. Qt reports a hidden item as disabled, but
+// an item keeps its state while hidden (the hidden robocopy item is enabled
+// with the file set all the same), so the state is kept with the item too.
+inline constexpr const char* kItemEnabledProperty = "itemEnabled";
+void setMenuItemEnabled(QAction* item, bool enabled);
+bool isMenuItemEnabled(const QAction* item);
+
+// Where the program finds its files: the folder of the executable (with its
+// trailing separator), which holds serveri.txt.
+struct ProgramPaths {
+    std::string programFolder;
+};
+
+// The main window: the server list, the file to send, the log panes, the
+// state labels, the limit field and the two context menus. Controls keep the
+// names of the original layout so that they can be found by name.
+class TForm1 : public QWidget {
+    Q_OBJECT
+public:
+    explicit TForm1(ProgramPaths paths, QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // What other parts of the program read and write on the main thread.
+    serverlist::ServerListModel& lista() { return listaModel_; }
+    fileset::FileSet& fileSet() { return fileSet_; }
+    batch::OperationState& operationState() { return operationState_; }
+    const std::string& robocopyTempPath() const { return robocopyTempPath_; }
+    // The selected server row, -1 when none is selected.
+    int selectedRow() const;
+    void selectRow(int row);
+    void appendMemo1(const QString& line);
+    void appendMemo2(const QString& line);
+    // The menu item of a name of the layout (Kopiraj1, Dodajfajl1, ...).
+    QAction* menuItem(const QString& name) const;
+    QMenu* popupMenu1() const { return PopupMenu1; }
+    QMenu* popupMenu2() const { return PopupMenu2; }
+
+public slots:
+    // Window and log panes.
+    void Timer1Timer();
+    void Info1Click();
+    void Krajprograma1Click();
+    void SpeedButton1Click();
+    void SpeedButton2Click();
+
+    // Server list.
+    void ListaDblClick();
+    void Loadfromserveriinifile1Click();
+
+    // Select commands.
+    void Oznacisve1Click();
+    void Obrisisve1Click();
+    void Oznacidostupne1Click();
+    void Oznacinedostupne1Click();
+    void Oznaikaouspenokopirane1Click();
+    void Oznacisamoneuspesne1Click();
+    void Oznaisvenepoznate1Click();
+    void Oznailoeverzije1Click();
+    void Oznaidobreverzije1Click();
+    // Paint commands.
+    void Oznaikaodostupan1Click();
+    void Oznaiizabranikaoneuraen1Click();
+    void Oznaiizabranikaodajedobraverzija1Click();
+    void Oznaiizabranikaodajeloaverzija1Click();
+    void Oznaiizabranikaodajenepoznat1Click();
+    void ekiraniobojkaonedostupan1Click();
+    void ekiranimobriiinformacije1Click();
+
+    // File set.
+    void Dodajfajl1Click();
+    void Obrisilistu1Click();
+    void Otvorifolder2Click();
+    void Pokrenifajl1Click();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void FormCreate();
+    void FormShow();
+    void buildControls();
+    void buildMenus();
+    void loadServerFile();
+    void setFileMenuState(bool fileHeld);
+
+    ProgramPaths paths_;
+    std::string robocopyTempPath_;
+    serverlist::ServerListModel listaModel_;
+    serverlist::ServerQuery Kveri;
+    fileset::FileSet fileSet_;
+    batch::OperationState operationState_;
+    bool shown_ = false;
+
+    QTreeWidget* Fajlovi = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* Label3 = nullptr;
+    QLabel* Label5 = nullptr;
+    QLabel* Label6 = nullptr;
+    QLabel* Label7 = nullptr;
+    QLabel* Label8 = nullptr;
+    QLabel* Label9 = nullptr;
+    QLabel* Image2 = nullptr;
+    LimitSpinBox* Ssss = nullptr;
+    QGroupBox* GroupBox1 = nullptr;
+    QLabel* Label4 = nullptr;
+    QLabel* Label2 = nullptr;
+    QToolButton* SpeedButton1 = nullptr;
+    QToolButton* SpeedButton2 = nullptr;
+    QPlainTextEdit* Memo1 = nullptr;
+    QPlainTextEdit* Memo2 = nullptr;
+    QTableView* Lista = nullptr;
+    QTimer* Timer1 = nullptr;
+    QMenu* PopupMenu1 = nullptr;
+    QMenu* PopupMenu2 = nullptr;
+    QHash<QString, QAction*> menuItems_;
+};
+
+} // namespace velmora::app
