@@ -1,0 +1,33 @@
+# Shared by scripts/run and scripts/test: installs what the build needs and
+# builds the program into build/.
+set -euo pipefail
+
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+BUILD="${VELMORA_BUILD_DIR:-$ROOT/build}"
+
+# Debian packages the build, the program and its tests need.
+PACKAGES=(
+    cmake g++ make pkg-config
+    qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins
+    libgtest-dev
+    xdg-utils fonts-liberation fonts-dejavu-core
+)
+
+install_packages() {
+    local missing=()
+    for p in "$@"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    local sudo=()
+    [ "$(id -u)" -ne 0 ] && sudo=(sudo)
+    "${sudo[@]}" apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends \
+        "${missing[@]}" >/dev/null
+}
+
+build_program() {
+    cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+    cmake --build "$BUILD" -j "$(nproc)"
+}
