@@ -1,6 +1,7 @@
 #include "serverlist/serverlistmodel.h"
 
 #include "serverlist/marks.h"
+#include "serverlist/systemtext.h"
 
 namespace velmora::serverlist {
 
@@ -123,7 +124,7 @@ QVariant ServerListModel::headerData(int section, Qt::Orientation orientation, i
 }
 
 QString ServerListModel::displayText(const std::string& caption) {
-    return QString::fromLocal8Bit(caption.data(), static_cast<qsizetype>(caption.size()));
+    return decodeSystemText(caption);
 }
 
 void ServerListModel::rowChanged(int index, int firstColumn, int lastColumn,

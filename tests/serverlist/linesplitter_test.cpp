@@ -51,3 +51,18 @@ TEST(LineContent, BytesStayAsTheyAre) {
     // Code page 1250 bytes (not valid UTF-8) are kept byte for byte.
     EXPECT_EQ(split("\\\\srv\\Ni\x9a\r\n\\\\\xe8"), (Lines{"\\\\srv\\Ni\x9a", "\\\\\xe8"}));
 }
+
+#include "serverlist/systemtext.h"
+
+using velmora::serverlist::decodeText;
+
+TEST(CaptionDisplay, DecodesInTheSystemCharacterSet) {
+    // "Niš" and "Čačak" as code page 1250 / ISO 8859-2 bytes and as UTF-8.
+    EXPECT_EQ(decodeText("\\\\srv\\Ni\x9a", "windows-1250"), QStringLiteral("\\\\srv\\Niš"));
+    EXPECT_EQ(decodeText("\xc8" "a\xe8" "ak", "ISO-8859-2"), QStringLiteral("Čačak"));
+    EXPECT_EQ(decodeText("Ča\xc4\x8d" "ak", "UTF-8"), QStringLiteral("Čačak"));
+    // The C locale's ASCII is read as UTF-8 rather than losing every letter.
+    EXPECT_EQ(decodeText("Ni\xc5\xa1", "ANSI_X3.4-1968"), QStringLiteral("Niš"));
+    // An unknown character set falls back to UTF-8.
+    EXPECT_EQ(decodeText("Ni\xc5\xa1", "no-such-charset"), QStringLiteral("Niš"));
+}

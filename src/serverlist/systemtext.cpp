@@ -1,0 +1,24 @@
+#include "serverlist/systemtext.h"
+
+#include "platform/charset.h"
+
+#include <QStringDecoder>
+
+namespace velmora::serverlist {
+
+QString decodeText(std::string_view bytes, const std::string& characterSet) {
+    const QByteArrayView view(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    if (characterSet != "UTF-8" && characterSet != "ANSI_X3.4-1968") {
+        QStringDecoder decoder(characterSet.c_str());
+        if (decoder.isValid())
+            return decoder.decode(view);
+    }
+    return QString::fromUtf8(view);
+}
+
+QString decodeSystemText(std::string_view bytes) {
+    static const std::string characterSet = platform::systemCharacterSet();
+    return decodeText(bytes, characterSet);
+}
+
+} // namespace velmora::serverlist
