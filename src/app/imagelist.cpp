@@ -522,8 +522,13 @@ const QList<QIcon>& imageList1() {
     static const QList<QIcon> icons = [] {
         QList<QIcon> list;
         list.reserve(kImageListSize);
-        for (int i = 0; i < kImageListSize; ++i)
-            list.append(QIcon(imageListPixmap(i)));
+        for (int i = 0; i < kImageListSize; ++i) {
+            // A selected row shows its mark as it is, not tinted by the style.
+            const QPixmap picture = imageListPixmap(i);
+            QIcon icon(picture);
+            icon.addPixmap(picture, QIcon::Selected);
+            list.append(icon);
+        }
         return list;
     }();
     return icons;
