@@ -34,8 +34,8 @@ void showMessage(QWidget* parent, const QString& text) {
         }
         return;
     }
-    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), text,
-                    QMessageBox::Ok, parent);
+    QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), text, QMessageBox::Ok,
+                    parent);
     box.exec();
 }
 
@@ -49,9 +49,13 @@ QString chooseFileToOpen(QWidget* parent) {
     return QFileDialog::getOpenFileName(parent);
 }
 
-void setAnswerAutomatically(bool automatic) { answers().enabled = automatic; }
+void setAnswerAutomatically(bool automatic) {
+    answers().enabled = automatic;
+}
 
-void setNextFileName(const QString& fileName) { answers().nextFileName = fileName; }
+void setNextFileName(const QString& fileName) {
+    answers().nextFileName = fileName;
+}
 
 QStringList takeShownMessages() {
     QStringList shown;

@@ -1,6 +1,5 @@
 #include "app/formats.h"
 
-
 namespace velmora::app {
 namespace {
 
@@ -24,7 +23,9 @@ int runLength(const QString& format, int pos) {
 
 } // namespace
 
-const FormatSettings& formatSettings() { return settingsStore(); }
+const FormatSettings& formatSettings() {
+    return settingsStore();
+}
 
 void applyProgramFormats() {
     FormatSettings& s = settingsStore();
@@ -78,7 +79,9 @@ QString dateText(const QDate& date) {
     return formatDateTime(formatSettings().shortDateFormat, QDateTime(date, QTime(0, 0)));
 }
 
-QString dateTextToday() { return dateText(QDate::currentDate()); }
+QString dateTextToday() {
+    return dateText(QDate::currentDate());
+}
 
 QString dateTimeText(const QDateTime& moment) {
     const FormatSettings& s = formatSettings();
@@ -89,7 +92,9 @@ QString dateTimeText(const QDateTime& moment) {
     return text;
 }
 
-QString dateTimeTextNow() { return dateTimeText(QDateTime::currentDateTime()); }
+QString dateTimeTextNow() {
+    return dateTimeText(QDateTime::currentDateTime());
+}
 
 QString dateTimeText(platform::DosTime stamp) {
     const platform::LocalDateTime t = platform::unpackDosTime(stamp);

@@ -8,8 +8,8 @@
 #include "platform/programpaths.h"
 #include "platform/shell.h"
 #include "serverlist/filesource.h"
-#include "serverlist/marks.h"
 #include "serverlist/markingcommands.h"
+#include "serverlist/marks.h"
 
 #include <QApplication>
 #include <QFile>
@@ -171,7 +171,8 @@ void TForm1::buildControls() {
     Image2->setObjectName(QStringLiteral("Image2"));
     Image2->setGeometry(72, 115, 33, 33);
     Image2->setPixmap(warningPicture33());
-    Label9 = makeLabel(this, "Label9", QStringLiteral("WinXp sp2 može max 10 konekcija!"), 112, 131);
+    Label9 =
+        makeLabel(this, "Label9", QStringLiteral("WinXp sp2 može max 10 konekcija!"), 112, 131);
 
     GroupBox1 = new QGroupBox(QStringLiteral("Status"), this);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
@@ -296,25 +297,36 @@ void TForm1::selectRow(int row) {
         Lista->selectRow(row);
 }
 
-void TForm1::appendMemo1(const QString& line) { Memo1->appendPlainText(line); }
-
-void TForm1::appendMemo2(const QString& line) { Memo2->appendPlainText(line); }
-
-QAction* TForm1::menuItem(const QString& name) const { return menuItems_.value(name); }
-
-void TForm1::Info1Click() {
-    dialogs::showMessage(this, QStringLiteral(
-                                   "Velmora v2.0\n\n"
-                                   "Šalje novu verziju programa u deljene foldere "
-                                   "više servera odjednom, čuva prethodnu verziju i "
-                                   "proverava verzije i veze."));
+void TForm1::appendMemo1(const QString& line) {
+    Memo1->appendPlainText(line);
 }
 
-void TForm1::Krajprograma1Click() { close(); }
+void TForm1::appendMemo2(const QString& line) {
+    Memo2->appendPlainText(line);
+}
 
-void TForm1::SpeedButton1Click() { Memo1->clear(); }
+QAction* TForm1::menuItem(const QString& name) const {
+    return menuItems_.value(name);
+}
 
-void TForm1::SpeedButton2Click() { Memo2->clear(); }
+void TForm1::Info1Click() {
+    dialogs::showMessage(this, QStringLiteral("Velmora v2.0\n\n"
+                                              "Šalje novu verziju programa u deljene foldere "
+                                              "više servera odjednom, čuva prethodnu verziju i "
+                                              "proverava verzije i veze."));
+}
+
+void TForm1::Krajprograma1Click() {
+    close();
+}
+
+void TForm1::SpeedButton1Click() {
+    Memo1->clear();
+}
+
+void TForm1::SpeedButton2Click() {
+    Memo2->clear();
+}
 
 void TForm1::ListaDblClick() {
     if (selectedRow() < 0)
@@ -342,15 +354,33 @@ void TForm1::Loadfromserveriinifile1Click() {
 }
 
 // Select commands.
-void TForm1::Oznacisve1Click() { checkAll(listaModel_); }
-void TForm1::Obrisisve1Click() { uncheckAll(listaModel_); }
-void TForm1::Oznacidostupne1Click() { checkExactlyMarked(listaModel_, MarkReachable); }
-void TForm1::Oznacinedostupne1Click() { checkExactlyMarked(listaModel_, MarkUnreachable); }
-void TForm1::Oznaikaouspenokopirane1Click() { checkExactlyMarked(listaModel_, MarkCopied); }
-void TForm1::Oznacisamoneuspesne1Click() { checkExactlyMarked(listaModel_, MarkCopyFailed); }
-void TForm1::Oznaisvenepoznate1Click() { checkExactlyMarked(listaModel_, MarkUnknown); }
-void TForm1::Oznailoeverzije1Click() { checkExactlyMarked(listaModel_, MarkBadVersion); }
-void TForm1::Oznaidobreverzije1Click() { checkExactlyMarked(listaModel_, MarkGoodVersion); }
+void TForm1::Oznacisve1Click() {
+    checkAll(listaModel_);
+}
+void TForm1::Obrisisve1Click() {
+    uncheckAll(listaModel_);
+}
+void TForm1::Oznacidostupne1Click() {
+    checkExactlyMarked(listaModel_, MarkReachable);
+}
+void TForm1::Oznacinedostupne1Click() {
+    checkExactlyMarked(listaModel_, MarkUnreachable);
+}
+void TForm1::Oznaikaouspenokopirane1Click() {
+    checkExactlyMarked(listaModel_, MarkCopied);
+}
+void TForm1::Oznacisamoneuspesne1Click() {
+    checkExactlyMarked(listaModel_, MarkCopyFailed);
+}
+void TForm1::Oznaisvenepoznate1Click() {
+    checkExactlyMarked(listaModel_, MarkUnknown);
+}
+void TForm1::Oznailoeverzije1Click() {
+    checkExactlyMarked(listaModel_, MarkBadVersion);
+}
+void TForm1::Oznaidobreverzije1Click() {
+    checkExactlyMarked(listaModel_, MarkGoodVersion);
+}
 
 // Paint commands.
 void TForm1::Oznaikaodostupan1Click() {
@@ -373,7 +403,9 @@ void TForm1::ekiraniobojkaonedostupan1Click() {
     paintChecked(listaModel_, MarkHandUnreachable, QStringLiteral("***"),
                  QStringLiteral("nedostupan računar"));
 }
-void TForm1::ekiranimobriiinformacije1Click() { clearInfoOfChecked(listaModel_); }
+void TForm1::ekiranimobriiinformacije1Click() {
+    clearInfoOfChecked(listaModel_);
+}
 
 // File set.
 void TForm1::Dodajfajl1Click() {
@@ -440,6 +472,8 @@ void setMenuItemEnabled(QAction* item, bool enabled) {
     item->setProperty(kItemEnabledProperty, enabled);
 }
 
-bool isMenuItemEnabled(const QAction* item) { return item->property(kItemEnabledProperty).toBool(); }
+bool isMenuItemEnabled(const QAction* item) {
+    return item->property(kItemEnabledProperty).toBool();
+}
 
 } // namespace velmora::app

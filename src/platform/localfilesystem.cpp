@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <limits>
+#include <new>
 
 #ifdef _WIN32
 // Keeps windows.h from defining min and max as macros (MSVC).
@@ -151,6 +152,9 @@ Result<std::vector<char>> readWholeLocalFile(const std::string& path) {
         return lastSystemError();
     if (S_ISDIR(info.st_mode))
         return systemError(EISDIR);
+    // Devices and pipes have no whole content (/dev/zero never ends).
+    if (!S_ISREG(info.st_mode))
+        return systemError(EINVAL);
     const auto expected = static_cast<unsigned long long>(std::max<off_t>(info.st_size, 0));
     if (expected > std::numeric_limits<std::size_t>::max())
         return systemError(EFBIG);
@@ -224,7 +228,17 @@ bool localDirectoryExists(const std::string& path) {
 } // namespace
 
 Result<std::vector<char>> LocalFileSystem::readWholeFile(const std::string& path) {
-    return readWholeLocalFile(localSystemPath(path));
+    // A file larger than the memory the process can have is a failure to
+    // report, not a fault of the program.
+    try {
+        return readWholeLocalFile(localSystemPath(path));
+    } catch (const std::bad_alloc&) {
+#ifdef _WIN32
+        return systemError(ERROR_NOT_ENOUGH_MEMORY);
+#else
+        return systemError(ENOMEM);
+#endif
+    }
 }
 
 Result<DirectoryEntry> LocalFileSystem::findEntry(const std::string& path) {

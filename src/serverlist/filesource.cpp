@@ -21,6 +21,8 @@ platform::Status loadServerFile(ServerListModel& model, const std::string& path)
     return {};
 }
 
-QString serverCountText(int count) { return QStringLiteral("Br.servera:%1").arg(count); }
+QString serverCountText(int count) {
+    return QStringLiteral("Br.servera:%1").arg(count);
+}
 
 } // namespace velmora::serverlist

@@ -2,6 +2,8 @@
 
 namespace velmora::serverlist {
 
-void ServerQuery::close() { open_ = false; }
+void ServerQuery::close() {
+    open_ = false;
+}
 
 } // namespace velmora::serverlist

@@ -17,8 +17,13 @@ QString decodeText(std::string_view bytes, const std::string& characterSet) {
 }
 
 QString decodeSystemText(std::string_view bytes) {
+#ifdef Q_OS_WIN
+    // Qt's local 8-bit codec on Windows is the ANSI code page itself.
+    return QString::fromLocal8Bit(bytes.data(), static_cast<qsizetype>(bytes.size()));
+#else
     static const std::string characterSet = platform::systemCharacterSet();
     return decodeText(bytes, characterSet);
+#endif
 }
 
 } // namespace velmora::serverlist

@@ -36,8 +36,7 @@ protected:
         form->show();
         return *form;
     }
-    template <typename T>
-    T* control(const char* name) {
+    template <typename T> T* control(const char* name) {
         return form->findChild<T*>(QLatin1String(name));
     }
     QString text(const char* label) { return control<QLabel>(label)->text(); }
@@ -96,8 +95,9 @@ TEST_F(MainWindow, ControlsStandWhereTheLayoutPutsThem) {
         QLabel* label = control<QLabel>(l.name);
         ASSERT_TRUE(label) << l.name;
         EXPECT_EQ(label->pos(), l.at) << l.name;
-        if (l.text)
+        if (l.text) {
             EXPECT_EQ(label->text(), QString::fromUtf8(l.text)) << l.name;
+        }
     }
     EXPECT_EQ(control<QGroupBox>("GroupBox1")->title(), "Status");
     EXPECT_EQ(control<QLabel>("Label6")->palette().color(QPalette::WindowText), QColor(0, 128, 0));
@@ -217,8 +217,9 @@ TEST_F(MainWindow, ContextMenusHoldEveryItemInOrder) {
             }
             EXPECT_EQ(a->text(), QString::fromUtf8(e.caption)) << e.name;
             EXPECT_EQ(app::isMenuItemEnabled(a), e.enabled) << e.name;
-            if (e.visible)
+            if (e.visible) {
                 EXPECT_EQ(a->isEnabled(), e.enabled) << e.name;
+            }
             EXPECT_EQ(a->property("imageIndex").toInt(), e.picture) << e.name;
             EXPECT_EQ(a->icon().isNull(), e.picture < 0) << e.name;
         }
@@ -336,6 +337,16 @@ TEST_F(MainWindow, DoubleClickWithoutDatabase) {
     EXPECT_EQ(f.selectedRow(), 1);
     f.ListaDblClick();
     EXPECT_EQ(messages(), QStringList{"Radite sa ini fajlom!"});
+
+    // A real double-click on a row selects it and asks the same.
+    auto* lista = control<QTableView>("Lista");
+    f.selectRow(-1);
+    const QRect second = lista->visualRect(lista->model()->index(2, 2));
+    // A double-click is a click followed by the double-click event.
+    QTest::mouseClick(lista->viewport(), Qt::LeftButton, {}, second.center());
+    QTest::mouseDClick(lista->viewport(), Qt::LeftButton, {}, second.center());
+    EXPECT_EQ(f.selectedRow(), 2);
+    EXPECT_EQ(messages(), QStringList{"Radite sa ini fajlom!"});
 }
 
 TEST_F(MainWindow, AddAndClearTheFileToSend) {
@@ -343,9 +354,9 @@ TEST_F(MainWindow, AddAndClearTheFileToSend) {
     auto enabled = [&](const char* item) {
         return app::isMenuItemEnabled(f.menuItem(QLatin1String(item)));
     };
-    const char* needFile[] = {"Kopiraj1",      "Proveriverzije1", "Kopirajsarobocopy1",
-                              "Obrisilistu1",  "Otvorifolder2",   "Pokrenifajl1",
-                              "Kopirajsaexternimrobocopy1"};
+    const char* needFile[] = {
+        "Kopiraj1",      "Proveriverzije1", "Kopirajsarobocopy1",        "Obrisilistu1",
+        "Otvorifolder2", "Pokrenifajl1",    "Kopirajsaexternimrobocopy1"};
     auto* fajlovi = control<QTreeWidget>("Fajlovi");
 
     // A cancelled dialog changes nothing.
@@ -370,7 +381,8 @@ TEST_F(MainWindow, AddAndClearTheFileToSend) {
     ASSERT_EQ(fajlovi->topLevelItemCount(), 1);
     EXPECT_EQ(fajlovi->topLevelItem(0)->text(0), file);
     EXPECT_FALSE(fajlovi->topLevelItem(0)->icon(0).isNull());
-    EXPECT_TRUE(text("Label5").startsWith("Veličina fajla: 2 KB - ")) << text("Label5").toStdString();
+    EXPECT_TRUE(text("Label5").startsWith("Veličina fajla: 2 KB - "))
+        << text("Label5").toStdString();
     EXPECT_FALSE(enabled("Dodajfajl1"));
     for (const char* item : needFile)
         EXPECT_TRUE(enabled(item)) << item;
@@ -398,11 +410,10 @@ TEST_F(MainWindow, LogPanesAppendAndClear) {
     f.appendMemo1("two");
     f.appendMemo2("error");
     EXPECT_EQ(control<QPlainTextEdit>("Memo1")->toPlainText(), "one\ntwo");
-    control<QWidget>("SpeedButton1")->metaObject(); // present
-    f.SpeedButton1Click();
+    QTest::mouseClick(control<QWidget>("SpeedButton1"), Qt::LeftButton);
     EXPECT_EQ(control<QPlainTextEdit>("Memo1")->toPlainText(), "");
     EXPECT_EQ(control<QPlainTextEdit>("Memo2")->toPlainText(), "error");
-    f.SpeedButton2Click();
+    QTest::mouseClick(control<QWidget>("SpeedButton2"), Qt::LeftButton);
     EXPECT_EQ(control<QPlainTextEdit>("Memo2")->toPlainText(), "");
 }
 

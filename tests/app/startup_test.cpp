@@ -9,14 +9,17 @@ using velmora::testsupport::TempFolder;
 namespace {
 
 struct ProgramRun {
+    bool started = false;
     bool finished = false;
     int exitCode = -1;
     QString standardError;
 };
 
 // Runs a copy of the program that stands alone in its own folder, from another
-// working folder, with message boxes answered automatically.
-ProgramRun runCopyOfProgram(const TempFolder& programDir, const TempFolder& workingDir) {
+// working folder, with message boxes answered automatically. A program that is
+// still running after `waitMs` is stopped and reported as not finished.
+ProgramRun runCopyOfProgram(const TempFolder& programDir, const TempFolder& workingDir,
+                            int waitMs = 30'000) {
     const QString exe = QFile::decodeName(programDir.file("velmora").c_str());
     QFile::remove(exe);
     if (!QFile::copy(QStringLiteral(VELMORA_EXE), exe))
@@ -29,7 +32,10 @@ ProgramRun runCopyOfProgram(const TempFolder& programDir, const TempFolder& work
     process.setWorkingDirectory(QFile::decodeName(workingDir.path().c_str()));
     process.start(exe, {});
     ProgramRun run;
-    run.finished = process.waitForFinished(30'000);
+    if (!process.waitForStarted(10'000))
+        return run;
+    run.started = true;
+    run.finished = process.waitForFinished(waitMs);
     if (!run.finished)
         process.kill();
     run.exitCode = process.exitCode();
@@ -50,4 +56,24 @@ TEST(Startup, RefusesWithoutServerListBesideTheProgram) {
     EXPECT_NE(run.exitCode, 0);
     EXPECT_TRUE(run.standardError.contains(QStringLiteral("Ne postoji fajl serveri.txt!")))
         << run.standardError.toStdString();
+}
+
+TEST(Startup, RefusesWithNoServerListAnywhere) {
+    TempFolder programDir;
+    TempFolder workingDir;
+    const ProgramRun run = runCopyOfProgram(programDir, workingDir);
+    ASSERT_TRUE(run.finished);
+    EXPECT_NE(run.exitCode, 0);
+    EXPECT_TRUE(run.standardError.contains(QStringLiteral("Ne postoji fajl serveri.txt!")));
+}
+
+TEST(Startup, StartsWithServerListBesideTheProgramFromAnotherFolder) {
+    TempFolder programDir;
+    TempFolder workingDir;
+    programDir.write("serveri.txt", "\\\\srv01\\app\r\n");
+    // The window opens and the program keeps running until it is closed.
+    const ProgramRun run = runCopyOfProgram(programDir, workingDir, 3'000);
+    ASSERT_TRUE(run.started);
+    EXPECT_FALSE(run.finished) << run.standardError.toStdString();
+    EXPECT_FALSE(run.standardError.contains(QStringLiteral("serveri.txt")));
 }

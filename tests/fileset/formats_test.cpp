@@ -18,10 +18,8 @@ TEST_F(Formats, DateTextUsesDotsAndLeadingZeros) {
 
 TEST_F(Formats, DateTimeTextLeavesOutMidnight) {
     EXPECT_EQ(dateTimeText(QDateTime(QDate(2009, 11, 5), QTime(0, 0, 0))), "2009.11.05");
-    EXPECT_EQ(dateTimeText(QDateTime(QDate(2009, 11, 5), QTime(9, 5, 7))),
-              "2009.11.05 09:05:07");
-    EXPECT_EQ(dateTimeText(QDateTime(QDate(2009, 11, 5), QTime(0, 0, 1))),
-              "2009.11.05 00:00:01");
+    EXPECT_EQ(dateTimeText(QDateTime(QDate(2009, 11, 5), QTime(9, 5, 7))), "2009.11.05 09:05:07");
+    EXPECT_EQ(dateTimeText(QDateTime(QDate(2009, 11, 5), QTime(0, 0, 1))), "2009.11.05 00:00:01");
     EXPECT_EQ(dateTimeText(QDateTime(QDate(2009, 11, 5), QTime(23, 59, 59))),
               "2009.11.05 23:59:59");
 }

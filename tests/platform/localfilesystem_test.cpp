@@ -10,8 +10,10 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/time.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -217,6 +219,33 @@ TEST(FileSystemRouterTest, NetworkSharesFailCleanly) {
 
     EXPECT_FALSE(network.fileExists("\\\\host\\share\\x"));
     EXPECT_FALSE(network.directoryExists("\\\\host\\share"));
+}
+
+TEST_F(LocalFileSystemTest, DevicesHaveNoWholeContent) {
+    // /dev/zero never ends: reading it whole would fill the memory.
+    auto device = fs_.readWholeFile("/dev/zero");
+    ASSERT_FALSE(device.ok());
+    EXPECT_EQ(device.error().code, EINVAL);
+}
+
+TEST_F(LocalFileSystemTest, FileLargerThanTheMemoryIsAnErrorNotACrash) {
+    const std::string big = write("big.bin", "");
+    ASSERT_EQ(::truncate(big.c_str(), 4LL << 30), 0); // sparse, 4 GiB
+    // In a child whose address space is capped at 1 GiB the content cannot fit.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const rlimit cap{1LL << 30, 1LL << 30};
+        ::setrlimit(RLIMIT_AS, &cap);
+        auto content = fs_.readWholeFile(big);
+        ::_exit(!content.ok() && content.error().code == ENOMEM && !content.error().message.empty()
+                    ? 0
+                    : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "the read crashed the process";
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 } // namespace

@@ -6,7 +6,9 @@ using velmora::serverlist::splitServerLines;
 using Lines = std::vector<std::string>;
 
 namespace {
-Lines split(const std::string& text) { return splitServerLines(text); }
+Lines split(const std::string& text) {
+    return splitServerLines(text);
+}
 } // namespace
 
 TEST(LineEnds, CrLfLfAndCrEachEndOneLine) {
@@ -32,7 +34,9 @@ TEST(LineEnds, FinalLineEndStartsNoFurtherLine) {
     EXPECT_EQ(split("\r\n"), (Lines{""}));
 }
 
-TEST(LineEnds, EmptyTextHasNoLines) { EXPECT_TRUE(split("").empty()); }
+TEST(LineEnds, EmptyTextHasNoLines) {
+    EXPECT_TRUE(split("").empty());
+}
 
 TEST(LineContent, NothingIsTrimmedOrSkipped) {
     EXPECT_EQ(split("  \\\\a\\x \t\r\n   \r\n\r\nb"), (Lines{"  \\\\a\\x \t", "   ", "", "b"}));
@@ -59,8 +63,15 @@ using velmora::serverlist::decodeText;
 TEST(CaptionDisplay, DecodesInTheSystemCharacterSet) {
     // "Niš" and "Čačak" as code page 1250 / ISO 8859-2 bytes and as UTF-8.
     EXPECT_EQ(decodeText("\\\\srv\\Ni\x9a", "windows-1250"), QStringLiteral("\\\\srv\\Niš"));
-    EXPECT_EQ(decodeText("\xc8" "a\xe8" "ak", "ISO-8859-2"), QStringLiteral("Čačak"));
-    EXPECT_EQ(decodeText("Ča\xc4\x8d" "ak", "UTF-8"), QStringLiteral("Čačak"));
+    EXPECT_EQ(decodeText("\xc8"
+                         "a\xe8"
+                         "ak",
+                         "ISO-8859-2"),
+              QStringLiteral("Čačak"));
+    EXPECT_EQ(decodeText("Ča\xc4\x8d"
+                         "ak",
+                         "UTF-8"),
+              QStringLiteral("Čačak"));
     // The C locale's ASCII is read as UTF-8 rather than losing every letter.
     EXPECT_EQ(decodeText("Ni\xc5\xa1", "ANSI_X3.4-1968"), QStringLiteral("Niš"));
     // An unknown character set falls back to UTF-8.

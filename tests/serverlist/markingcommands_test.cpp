@@ -10,8 +10,8 @@ using namespace velmora::serverlist;
 namespace {
 
 // One row of every mark the program knows, all checked.
-const int kAllMarks[] = {MarkUnknown,    MarkCopied,     MarkCopyFailed,  MarkReachable,
-                         MarkUnreachable, MarkRobocopy,  MarkWorking,     MarkBadVersion,
+const int kAllMarks[] = {MarkUnknown,     MarkCopied,         MarkCopyFailed, MarkReachable,
+                         MarkUnreachable, MarkRobocopy,       MarkWorking,    MarkBadVersion,
                          MarkGoodVersion, MarkHandUnreachable};
 
 class MarkingCommands : public ::testing::Test {
