@@ -103,7 +103,15 @@ TEST_F(MainWindow, ControlsStandWhereTheLayoutPutsThem) {
     EXPECT_EQ(control<QLabel>("Label6")->palette().color(QPalette::WindowText), QColor(0, 128, 0));
     EXPECT_EQ(control<QLabel>("Label2")->palette().color(QPalette::WindowText), QColor(255, 0, 0));
     EXPECT_EQ(control<QLabel>("Label3")->palette().color(QPalette::WindowText), QColor(0, 0, 255));
-    EXPECT_TRUE(control<QLabel>("Label6")->font().bold());
+    for (const char* bold : {"Label6", "Label5", "Label4", "Label2", "Label3"})
+        EXPECT_TRUE(control<QLabel>(bold)->font().bold()) << bold;
+    EXPECT_FALSE(control<QLabel>("Label1")->font().bold());
+    EXPECT_EQ(control<QLabel>("Label1")->palette().color(QPalette::WindowText), QColor(Qt::black));
+    EXPECT_EQ(control<QLabel>("Label6")->font().family(), "Verdana");
+    EXPECT_EQ(control<QLabel>("Label4")->font().family(), "Tahoma");
+    EXPECT_EQ(control<QPlainTextEdit>("Memo1")->font().pointSize(), 7);
+    EXPECT_EQ(control<QPlainTextEdit>("Memo2")->font().pointSize(), 7);
+    EXPECT_EQ(form->font().pointSize(), 8);
     auto* memo1 = control<QPlainTextEdit>("Memo1");
     EXPECT_TRUE(memo1->isReadOnly());
     EXPECT_EQ(memo1->palette().color(QPalette::Base), QColor(Qt::black));
