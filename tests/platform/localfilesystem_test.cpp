@@ -2,6 +2,8 @@
 #include "platform/filesystem.h"
 #include "platform/localfilesystem.h"
 
+#include "support/scratchfolder.h"
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -24,16 +26,9 @@ namespace {
 class LocalFileSystemTest : public testing::Test {
 protected:
     void SetUp() override {
-        std::string pattern =
-            std::filesystem::temp_directory_path().string() + "/velmora-fs-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr) << "mkdtemp: errno " << errno;
-        root_ = pattern;
+        ASSERT_FALSE(scratch_.path().empty()) << "mkdtemp: errno " << errno;
+        root_ = scratch_.path();
     }
-    void TearDown() override {
-        std::error_code ignored;
-        std::filesystem::remove_all(root_, ignored);
-    }
-
     std::string path(const std::string& name) const { return root_ + "/" + name; }
 
     std::string write(const std::string& name, const std::string& content) {
@@ -44,6 +39,7 @@ protected:
         return file;
     }
 
+    testsupport::ScratchFolder scratch_{"velmora-fs"};
     std::string root_;
     LocalFileSystem fs_;
 };

@@ -1,6 +1,8 @@
 #include "platform/process.h"
 #include "platform/shell.h"
 
+#include "support/scratchfolder.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -26,10 +28,8 @@ using namespace std::chrono_literals;
 class DetachedStartTest : public testing::Test {
 protected:
     void SetUp() override {
-        std::string pattern =
-            std::filesystem::temp_directory_path().string() + "/velmora-ps-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr) << "mkdtemp: errno " << errno;
-        root_ = pattern;
+        ASSERT_FALSE(scratch_.path().empty()) << "mkdtemp: errno " << errno;
+        root_ = scratch_.path();
         script_ = root_ + "/record.sh";
         writeScript(script_,
                     "out=$1; shift\n"
@@ -43,8 +43,6 @@ protected:
             setenv("VELMORA_OPENER", savedOpener_->c_str(), 1);
         else
             unsetenv("VELMORA_OPENER");
-        std::error_code ignored;
-        std::filesystem::remove_all(root_, ignored);
     }
 
     static void writeScript(const std::string& file, const std::string& body) {
@@ -71,6 +69,7 @@ protected:
         return std::nullopt;
     }
 
+    testsupport::ScratchFolder scratch_{"velmora-ps"};
     std::string root_;
     std::string script_;
     std::optional<std::string> savedOpener_;
