@@ -3,7 +3,9 @@
 #include "dostime.h"
 #include "result.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -27,6 +29,21 @@ struct DirectoryEntry {
     std::uint32_t attributes = 0;
 };
 
+// A file opened for writing and shared with nobody while it is open.
+class WritableFile {
+public:
+    // Closes the file if it is still open; an error at that point is lost, so
+    // callers that care call close() themselves.
+    virtual ~WritableFile() = default;
+
+    // Writes the bytes at the current position and returns how many were
+    // written: fewer than asked when the disk is full.
+    virtual Result<std::size_t> write(const char* data, std::size_t size) = 0;
+    // Closes the file. A failure that the system reports only now (data it
+    // kept back and could not write) comes back here. Closing twice is a no-op.
+    virtual Status close() = 0;
+};
+
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
@@ -39,6 +56,21 @@ public:
     virtual bool fileExists(const std::string& path) = 0;
     // The path's attributes can be read and carry the folder attribute.
     virtual bool directoryExists(const std::string& path) = 0;
+
+    // Creates the file, or truncates an existing one, for writing; fails when
+    // anyone else holds it open through this layer.
+    virtual Result<std::unique_ptr<WritableFile>> createForWriting(const std::string& path) = 0;
+    // Opens an existing file for writing, shared with nobody, positioned at the
+    // offset; fails when the file does not exist.
+    virtual Result<std::unique_ptr<WritableFile>> reopenForWriting(const std::string& path,
+                                                                    std::uint64_t offset) = 0;
+    // Deletes a file (not a folder).
+    virtual Status deleteFile(const std::string& path) = 0;
+    // Renames a file; fails when anything of the new name exists, instead of
+    // replacing it.
+    virtual Status renameNoReplace(const std::string& from, const std::string& to) = 0;
+    // Sets the file's last-write time from a packed local time stamp.
+    virtual Status setLastWriteTime(const std::string& path, DosTime time) = 0;
 };
 
 // The file system that serves a path: the local one for local paths.

@@ -18,6 +18,18 @@ public:
     Result<DirectoryEntry> findEntry(const std::string&) override { return unavailable(); }
     bool fileExists(const std::string&) override { return false; }
     bool directoryExists(const std::string&) override { return false; }
+    Result<std::unique_ptr<WritableFile>> createForWriting(const std::string&) override {
+        return unavailable();
+    }
+    Result<std::unique_ptr<WritableFile>> reopenForWriting(const std::string&,
+                                                           std::uint64_t) override {
+        return unavailable();
+    }
+    Status deleteFile(const std::string&) override { return unavailable(); }
+    Status renameNoReplace(const std::string&, const std::string&) override {
+        return unavailable();
+    }
+    Status setLastWriteTime(const std::string&, DosTime) override { return unavailable(); }
 
 private:
     static Error unavailable() {

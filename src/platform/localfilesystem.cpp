@@ -1,5 +1,6 @@
 #include "localfilesystem.h"
 
+#include "localwritablefile.h"
 #include "paths.h"
 
 #include <algorithm>
@@ -251,6 +252,27 @@ bool LocalFileSystem::fileExists(const std::string& path) {
 
 bool LocalFileSystem::directoryExists(const std::string& path) {
     return localDirectoryExists(localSystemPath(path));
+}
+
+Result<std::unique_ptr<WritableFile>> LocalFileSystem::createForWriting(const std::string& path) {
+    return createLocalFile(localSystemPath(path));
+}
+
+Result<std::unique_ptr<WritableFile>> LocalFileSystem::reopenForWriting(const std::string& path,
+                                                                        std::uint64_t offset) {
+    return reopenLocalFile(localSystemPath(path), offset);
+}
+
+Status LocalFileSystem::deleteFile(const std::string& path) {
+    return deleteLocalFile(localSystemPath(path));
+}
+
+Status LocalFileSystem::renameNoReplace(const std::string& from, const std::string& to) {
+    return renameLocalNoReplace(localSystemPath(from), localSystemPath(to));
+}
+
+Status LocalFileSystem::setLastWriteTime(const std::string& path, DosTime time) {
+    return setLocalLastWriteTime(localSystemPath(path), time);
 }
 
 FileSystem& localFileSystem() {

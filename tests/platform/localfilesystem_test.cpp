@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
@@ -46,6 +47,32 @@ protected:
 
 std::string asString(const std::vector<char>& data) {
     return std::string(data.begin(), data.end());
+}
+
+std::string contentOf(const std::string& file) {
+    auto read = localFileSystem().readWholeFile(file);
+    return read.ok() ? asString(read.value()) : "<" + read.error().message + ">";
+}
+
+testing::AssertionResult putAll(WritableFile& file, const std::string& text) {
+    auto put = file.write(text.data(), text.size());
+    if (!put.ok())
+        return testing::AssertionFailure() << "write: " << put.error().message;
+    if (put.value() != text.size())
+        return testing::AssertionFailure() << "wrote " << put.value() << " of " << text.size();
+    return testing::AssertionSuccess();
+}
+
+// Writes the text into the file just opened and closes it.
+testing::AssertionResult writeAll(Result<std::unique_ptr<WritableFile>> opened,
+                                  const std::string& text) {
+    if (!opened.ok())
+        return testing::AssertionFailure() << "open: " << opened.error().message;
+    if (auto put = putAll(*opened.value(), text); !put)
+        return put;
+    if (Status closed = opened.value()->close(); !closed.ok())
+        return testing::AssertionFailure() << "close: " << closed.error().message;
+    return testing::AssertionSuccess();
 }
 
 TEST_F(LocalFileSystemTest, ReadsEmptySmallAndBinaryFiles) {
@@ -215,6 +242,19 @@ TEST(FileSystemRouterTest, NetworkSharesFailCleanly) {
 
     EXPECT_FALSE(network.fileExists("\\\\host\\share\\x"));
     EXPECT_FALSE(network.directoryExists("\\\\host\\share"));
+
+    const std::string x = "\\\\host\\share\\x";
+    auto created = network.createForWriting(x);
+    ASSERT_FALSE(created.ok());
+    EXPECT_EQ(created.error().code, ENOTSUP);
+    auto reopened = network.reopenForWriting(x, 0);
+    ASSERT_FALSE(reopened.ok());
+    EXPECT_EQ(reopened.error().code, ENOTSUP);
+    for (const Status& status : {network.deleteFile(x), network.renameNoReplace(x, x + "2"),
+                                 network.setLastWriteTime(x, packDosTime({2009, 11, 5}))}) {
+        ASSERT_FALSE(status.ok());
+        EXPECT_EQ(status.error().code, ENOTSUP);
+    }
 }
 
 TEST_F(LocalFileSystemTest, DevicesHaveNoWholeContent) {
@@ -242,6 +282,158 @@ TEST_F(LocalFileSystemTest, FileLargerThanTheMemoryIsAnErrorNotACrash) {
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status)) << "the read crashed the process";
     EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+TEST_F(LocalFileSystemTest, CreateMakesOrTruncatesTheFile) {
+    const std::string old = write("prog.exe", "an older and much longer content");
+    auto file = fs_.createForWriting(old);
+    ASSERT_TRUE(file.ok()) << file.error().message;
+    ASSERT_TRUE(putAll(*file.value(), "new"));
+    ASSERT_TRUE(file.value()->close().ok());
+    EXPECT_EQ(contentOf(old), "new");
+    EXPECT_TRUE(file.value()->close().ok()) << "a second close is a no-op";
+    EXPECT_FALSE(file.value()->write("x", 1).ok());
+
+    auto fresh = fs_.createForWriting(root_ + "\\fresh.exe");
+    ASSERT_TRUE(fresh.ok()) << fresh.error().message;
+    EXPECT_TRUE(fs_.fileExists(path("fresh.exe")));
+    fresh.value().reset(); // closes the file: it can be opened again
+    EXPECT_TRUE(writeAll(fs_.createForWriting(path("fresh.exe")), "x"));
+
+    auto orphan = fs_.createForWriting(path("missing/prog.exe"));
+    ASSERT_FALSE(orphan.ok());
+    EXPECT_EQ(orphan.error().code, ENOENT);
+}
+
+TEST_F(LocalFileSystemTest, AFileOpenForWritingIsSharedWithNobody) {
+    const std::string file = path("prog.exe");
+    auto first = fs_.createForWriting(file);
+    ASSERT_TRUE(first.ok()) << first.error().message;
+    ASSERT_TRUE(putAll(*first.value(), "first writer "));
+
+    auto second = fs_.createForWriting(file);
+    ASSERT_FALSE(second.ok());
+    EXPECT_EQ(second.error().code, EBUSY);
+    auto reopened = fs_.reopenForWriting(file, 0);
+    ASSERT_FALSE(reopened.ok());
+    EXPECT_EQ(reopened.error().code, EBUSY);
+
+    // Had the second opener cut the file, the first writer's data would have a hole.
+    ASSERT_TRUE(putAll(*first.value(), "keeps its data"));
+    ASSERT_TRUE(first.value()->close().ok());
+    EXPECT_EQ(contentOf(file), "first writer keeps its data");
+    EXPECT_TRUE(writeAll(fs_.reopenForWriting(file, 0), "F"));
+}
+
+TEST_F(LocalFileSystemTest, ReopenContinuesAtTheOffset) {
+    const std::string file = path("prog.exe");
+    ASSERT_TRUE(writeAll(fs_.createForWriting(file), "abc"));
+    ASSERT_TRUE(writeAll(fs_.reopenForWriting(file, 3), "def"));
+    EXPECT_EQ(contentOf(file), "abcdef");
+    ASSERT_TRUE(writeAll(fs_.reopenForWriting(file, 1), "X"));
+    EXPECT_EQ(contentOf(file), "aXcdef");
+
+    const std::uint64_t fiveGiB = std::uint64_t{5} << 30;
+    ASSERT_TRUE(writeAll(fs_.reopenForWriting(file, fiveGiB), "z"));
+    auto entry = fs_.findEntry(file);
+    ASSERT_TRUE(entry.ok()) << entry.error().message;
+    EXPECT_EQ(entry.value().size, fiveGiB + 1);
+
+    auto missing = fs_.reopenForWriting(path("missing.exe"), 0);
+    ASSERT_FALSE(missing.ok());
+    EXPECT_EQ(missing.error().code, ENOENT);
+    EXPECT_FALSE(fs_.fileExists(path("missing.exe")));
+}
+
+TEST_F(LocalFileSystemTest, RenameNeverReplaces) {
+    const std::string from = write("new.exe", "new");
+    const std::string taken = write("prog.exe", "old");
+    ASSERT_EQ(mkdir(path("folder").c_str(), 0755), 0);
+
+    for (const std::string& target : {taken, path("folder")}) {
+        Status renamed = fs_.renameNoReplace(from, target);
+        ASSERT_FALSE(renamed.ok()) << target;
+        EXPECT_EQ(renamed.error().code, EEXIST) << target;
+    }
+    EXPECT_EQ(contentOf(from), "new");
+    EXPECT_EQ(contentOf(taken), "old");
+    EXPECT_TRUE(fs_.directoryExists(path("folder")));
+
+    Status renamed = fs_.renameNoReplace(root_ + "\\new.exe", root_ + "\\free.exe");
+    ASSERT_TRUE(renamed.ok()) << renamed.error().message;
+    EXPECT_FALSE(fs_.fileExists(from));
+    EXPECT_EQ(contentOf(path("free.exe")), "new");
+}
+
+TEST_F(LocalFileSystemTest, DeleteRemovesFilesButNotFolders) {
+    const std::string file = write("prog.exe", "x");
+    Status deleted = fs_.deleteFile(file);
+    ASSERT_TRUE(deleted.ok()) << deleted.error().message;
+    EXPECT_FALSE(fs_.fileExists(file));
+
+    ASSERT_EQ(mkdir(path("folder").c_str(), 0755), 0);
+    EXPECT_FALSE(fs_.deleteFile(path("folder")).ok());
+    EXPECT_TRUE(fs_.directoryExists(path("folder")));
+
+    Status missing = fs_.deleteFile(file);
+    ASSERT_FALSE(missing.ok());
+    EXPECT_EQ(missing.error().code, ENOENT);
+}
+
+TEST_F(LocalFileSystemTest, LastWriteTimeRoundTripsThroughTheEntry) {
+    const std::string file = write("prog.exe", "x");
+    const std::time_t accessed = 1000000000;
+    const timeval times[2] = {{accessed, 0}, {accessed, 0}};
+    ASSERT_EQ(utimes(file.c_str(), times), 0);
+
+    const DosTime stamp = packDosTime({2009, 11, 5, 14, 3, 8});
+    Status set = fs_.setLastWriteTime(file, stamp);
+    ASSERT_TRUE(set.ok()) << set.error().message;
+    auto entry = fs_.findEntry(file);
+    ASSERT_TRUE(entry.ok()) << entry.error().message;
+    EXPECT_EQ(entry.value().time, stamp);
+    struct stat info {};
+    ASSERT_EQ(stat(file.c_str(), &info), 0);
+    EXPECT_EQ(info.st_atime, accessed) << "the last access is not touched";
+
+    Status missing = fs_.setLastWriteTime(path("missing.exe"), stamp);
+    ASSERT_FALSE(missing.ok());
+    EXPECT_EQ(missing.error().code, ENOENT);
+}
+
+TEST_F(LocalFileSystemTest, WriteReportsAFullDiskAndAShortCount) {
+    if (access("/dev/full", W_OK) == 0) {
+        // /dev/full takes no byte at all.
+        auto full = fs_.createForWriting("/dev/full");
+        ASSERT_TRUE(full.ok()) << full.error().message;
+        auto put = full.value()->write("abc", 3);
+        ASSERT_FALSE(put.ok());
+        EXPECT_EQ(put.error().code, ENOSPC);
+    }
+
+    // In a child whose files may hold 10 bytes, 16 asked are 10 written; the
+    // next write fails.
+    const std::string file = path("prog.exe");
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit cap{10, 10};
+        ::setrlimit(RLIMIT_FSIZE, &cap);
+        auto opened = fs_.createForWriting(file);
+        if (!opened.ok())
+            ::_exit(2);
+        auto first = opened.value()->write("0123456789abcdef", 16);
+        auto second = opened.value()->write("x", 1);
+        ::_exit(first.ok() && first.value() == 10 && !second.ok() && second.error().code == EFBIG
+                    ? 0
+                    : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(contentOf(file), "0123456789");
 }
 
 } // namespace

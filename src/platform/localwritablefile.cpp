@@ -1,0 +1,304 @@
+#include "localwritablefile.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <limits>
+
+#ifdef _WIN32
+// Keeps windows.h from defining min and max as macros (MSVC).
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#else
+#include <cerrno>
+#include <cstdio>
+#include <ctime>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#endif
+
+namespace velmora::platform {
+
+namespace {
+// One write hands the system at most this much; the systems cap a single write
+// anyway.
+constexpr std::size_t maxChunk = std::size_t{1} << 30;
+} // namespace
+
+#ifdef _WIN32
+
+namespace {
+
+class LocalWritableFile final : public WritableFile {
+public:
+    explicit LocalWritableFile(HANDLE h) : h_(h) {}
+    LocalWritableFile(const LocalWritableFile&) = delete;
+    LocalWritableFile& operator=(const LocalWritableFile&) = delete;
+    ~LocalWritableFile() override {
+        if (h_ != INVALID_HANDLE_VALUE)
+            CloseHandle(h_);
+    }
+    HANDLE handle() const { return h_; }
+
+    Result<std::size_t> write(const char* data, std::size_t size) override {
+        if (h_ == INVALID_HANDLE_VALUE)
+            return systemError(ERROR_INVALID_HANDLE);
+        std::size_t done = 0;
+        while (done < size) {
+            const auto want = static_cast<DWORD>(std::min(size - done, maxChunk));
+            DWORD put = 0;
+            const BOOL written = WriteFile(h_, data + done, want, &put, nullptr);
+            done += put;
+            if (!written) {
+                // The bytes written before the failure (a full disk) count: the
+                // caller sees a short count.
+                if (done > 0)
+                    return done;
+                return lastSystemError();
+            }
+            if (put == 0)
+                break;
+        }
+        return done;
+    }
+
+    Status close() override {
+        if (h_ == INVALID_HANDLE_VALUE)
+            return {};
+        const HANDLE h = h_;
+        h_ = INVALID_HANDLE_VALUE;
+        if (!CloseHandle(h))
+            return lastSystemError();
+        return {};
+    }
+
+private:
+    HANDLE h_;
+};
+
+Result<std::unique_ptr<WritableFile>> openLocal(const std::string& path, bool create,
+                                                std::uint64_t offset) {
+    if (offset > static_cast<std::uint64_t>(std::numeric_limits<LONGLONG>::max()))
+        return systemError(ERROR_INVALID_PARAMETER);
+    const HANDLE h =
+        CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, create ? CREATE_ALWAYS : OPEN_EXISTING,
+                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return lastSystemError();
+    auto file = std::make_unique<LocalWritableFile>(h);
+    if (!create) {
+        LARGE_INTEGER position{};
+        position.QuadPart = static_cast<LONGLONG>(offset);
+        if (!SetFilePointerEx(file->handle(), position, nullptr, FILE_BEGIN))
+            return lastSystemError();
+    }
+    return std::unique_ptr<WritableFile>(std::move(file));
+}
+
+} // namespace
+
+Status deleteLocalFile(const std::string& path) {
+    if (!DeleteFileA(path.c_str()))
+        return lastSystemError();
+    return {};
+}
+
+Status renameLocalNoReplace(const std::string& from, const std::string& to) {
+    // MoveFileA fails when anything of the new name exists.
+    if (!MoveFileA(from.c_str(), to.c_str()))
+        return lastSystemError();
+    return {};
+}
+
+Status setLocalLastWriteTime(const std::string& path, DosTime time) {
+    FILETIME local{};
+    FILETIME utc{};
+    if (!DosDateTimeToFileTime(static_cast<WORD>(time >> 16), static_cast<WORD>(time & 0xFFFFu),
+                               &local))
+        return lastSystemError();
+    // The reverse of what the directory entry does (FileTimeToLocalFileTime), so
+    // the stamp set is the stamp read back.
+    if (!LocalFileTimeToFileTime(&local, &utc))
+        return lastSystemError();
+    const HANDLE h = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return lastSystemError();
+    const bool set = SetFileTime(h, nullptr, nullptr, &utc) != 0;
+    const Error failure = set ? Error{} : lastSystemError();
+    CloseHandle(h);
+    if (!set)
+        return failure;
+    return {};
+}
+
+#else
+
+#ifndef RENAME_NOREPLACE
+#define RENAME_NOREPLACE (1 << 0)
+#endif
+
+namespace {
+
+class LocalWritableFile final : public WritableFile {
+public:
+    explicit LocalWritableFile(int fd) : fd_(fd) {}
+    LocalWritableFile(const LocalWritableFile&) = delete;
+    LocalWritableFile& operator=(const LocalWritableFile&) = delete;
+    ~LocalWritableFile() override {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    int descriptor() const { return fd_; }
+
+    Result<std::size_t> write(const char* data, std::size_t size) override {
+        if (fd_ < 0)
+            return systemError(EBADF);
+        std::size_t done = 0;
+        while (done < size) {
+            const ssize_t put = ::write(fd_, data + done, std::min(size - done, maxChunk));
+            if (put < 0) {
+                if (errno == EINTR)
+                    continue;
+                // The bytes written before the failure (a full disk) count: the
+                // caller sees a short count.
+                if (done > 0)
+                    return done;
+                return lastSystemError();
+            }
+            if (put == 0)
+                break;
+            done += static_cast<std::size_t>(put);
+        }
+        return done;
+    }
+
+    Status close() override {
+        if (fd_ < 0)
+            return {};
+        const int fd = fd_;
+        fd_ = -1;
+        // The descriptor is released even when close() fails (on Linux also with
+        // EINTR), so it is not closed again; the failure is the caller's to see.
+        if (::close(fd) != 0)
+            return lastSystemError();
+        return {};
+    }
+
+private:
+    int fd_;
+};
+
+Result<std::unique_ptr<WritableFile>> openLocal(const std::string& path, bool create,
+                                                std::uint64_t offset) {
+    if (offset > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max()))
+        return systemError(EINVAL);
+    // Not O_TRUNC: the file is cut only once this holder has the lock, so a
+    // file that another writer holds keeps its content.
+    const int flags = O_WRONLY | O_CLOEXEC | (create ? O_CREAT : 0);
+    int fd = -1;
+    do {
+        fd = ::open(path.c_str(), flags, 0666);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        return lastSystemError();
+    auto file = std::make_unique<LocalWritableFile>(fd);
+
+    int locked = -1;
+    do {
+        locked = ::flock(fd, LOCK_EX | LOCK_NB);
+    } while (locked != 0 && errno == EINTR);
+    if (locked != 0)
+        return errno == EWOULDBLOCK ? systemError(EBUSY) : lastSystemError();
+
+    if (create) {
+        struct stat info {};
+        if (::fstat(fd, &info) != 0)
+            return lastSystemError();
+        // As with O_TRUNC only a regular file is cut; a device is written as it is.
+        if (S_ISREG(info.st_mode) && ::ftruncate(fd, 0) != 0)
+            return lastSystemError();
+    } else if (::lseek(fd, static_cast<off_t>(offset), SEEK_SET) < 0) {
+        return lastSystemError();
+    }
+    return std::unique_ptr<WritableFile>(std::move(file));
+}
+
+int renameWithoutReplacing(const char* from, const char* to) {
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 28))
+    return ::renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE);
+#elif defined(SYS_renameat2)
+    return static_cast<int>(::syscall(SYS_renameat2, AT_FDCWD, from, AT_FDCWD, to,
+                                      static_cast<unsigned>(RENAME_NOREPLACE)));
+#else
+    (void)from;
+    (void)to;
+    errno = ENOSYS;
+    return -1;
+#endif
+}
+
+} // namespace
+
+Status deleteLocalFile(const std::string& path) {
+    // Fails for a folder (EISDIR).
+    if (::unlink(path.c_str()) != 0)
+        return lastSystemError();
+    return {};
+}
+
+Status renameLocalNoReplace(const std::string& from, const std::string& to) {
+    if (renameWithoutReplacing(from.c_str(), to.c_str()) == 0)
+        return {};
+    if (errno != EINVAL && errno != ENOSYS)
+        return lastSystemError();
+
+    // The file system (or the kernel) cannot rename without replacing. A hard
+    // link cannot replace anything either: link() fails with EEXIST when the
+    // new name exists. This works for regular files only.
+    const Error unsupported = lastSystemError();
+    struct stat info {};
+    if (::lstat(from.c_str(), &info) != 0)
+        return lastSystemError();
+    if (!S_ISREG(info.st_mode))
+        return unsupported;
+    if (::link(from.c_str(), to.c_str()) != 0)
+        return lastSystemError();
+    if (::unlink(from.c_str()) != 0) {
+        const Error failure = lastSystemError();
+        // Drop the new name again, so a failed rename changes nothing.
+        ::unlink(to.c_str());
+        return failure;
+    }
+    return {};
+}
+
+Status setLocalLastWriteTime(const std::string& path, DosTime time) {
+    const std::time_t moment = unixTimeFromDosTime(time);
+    if (moment == static_cast<std::time_t>(-1))
+        return systemError(EINVAL);
+    timespec times[2]{};
+    times[0].tv_nsec = UTIME_OMIT; // the last access stays as it is
+    times[1].tv_sec = moment;
+    if (::utimensat(AT_FDCWD, path.c_str(), times, 0) != 0)
+        return lastSystemError();
+    return {};
+}
+
+#endif
+
+Result<std::unique_ptr<WritableFile>> createLocalFile(const std::string& path) {
+    return openLocal(path, true, 0);
+}
+
+Result<std::unique_ptr<WritableFile>> reopenLocalFile(const std::string& path,
+                                                      std::uint64_t offset) {
+    return openLocal(path, false, offset);
+}
+
+} // namespace velmora::platform

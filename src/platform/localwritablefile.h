@@ -1,0 +1,26 @@
+#pragma once
+
+#include "filesystem.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+// The write side of the local file system (LocalFileSystem), on paths already in
+// the local system's form (localSystemPath).
+namespace velmora::platform {
+
+// Creates or truncates the file, shared with nobody. On Linux "nobody" means no
+// other holder through this layer: the file carries an exclusive flock, and a
+// file that another holder has locked is left untouched (EBUSY).
+Result<std::unique_ptr<WritableFile>> createLocalFile(const std::string& path);
+// Opens an existing file the same way, positioned at the offset.
+Result<std::unique_ptr<WritableFile>> reopenLocalFile(const std::string& path,
+                                                      std::uint64_t offset);
+Status deleteLocalFile(const std::string& path);
+// Where the file system cannot rename without replacing, a regular file is
+// linked under the new name and then unlinked under the old one.
+Status renameLocalNoReplace(const std::string& from, const std::string& to);
+Status setLocalLastWriteTime(const std::string& path, DosTime time);
+
+} // namespace velmora::platform
