@@ -94,10 +94,15 @@ TForm1::TForm1(ProgramPaths paths, QWidget* parent)
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
       paths_(std::move(paths)) {
     setObjectName(QStringLiteral("Form1"));
+    batchContext_ = std::make_shared<batch::BatchContext>(*this);
     FormCreate();
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1() {
+    // Workers that still run find the window gone and stop reporting; waiting
+    // dispatchers give up. Nothing waits for them.
+    batchContext_->close();
+}
 
 void TForm1::FormCreate() {
     applyProgramFormats();
@@ -166,6 +171,10 @@ void TForm1::buildControls() {
     Ssss = new LimitSpinBox(this);
     Ssss->setObjectName(QStringLiteral("Ssss"));
     Ssss->setGeometry(26, 123, 41, 22);
+    // The dispatchers read the limit from this copy, kept current on every edit.
+    batchContext_->state().setLimit(Ssss->liveValue());
+    connect(Ssss, &LimitSpinBox::liveValueChanged, this,
+            [this](int value) { batchContext_->state().setLimit(value); });
 
     Image2 = new QLabel(this);
     Image2->setObjectName(QStringLiteral("Image2"));
@@ -275,14 +284,14 @@ void TForm1::showEvent(QShowEvent* event) {
 }
 
 void TForm1::FormShow() {
-    operationState_.resetLiveWorkers();
+    operationState().resetLiveWorkers();
     Label3->setText(QStringLiteral("Inicijalizacija"));
     Label5->setText(QString());
     loadServerFile();
 }
 
 void TForm1::Timer1Timer() {
-    Label3->setText(QStringLiteral("Konekcije: %1").arg(operationState_.liveWorkers()));
+    Label3->setText(QStringLiteral("Konekcije: %1").arg(operationState().liveWorkers()));
 }
 
 int TForm1::selectedRow() const {
@@ -303,6 +312,11 @@ void TForm1::appendMemo1(const QString& line) {
 
 void TForm1::appendMemo2(const QString& line) {
     Memo2->appendPlainText(line);
+}
+
+void TForm1::setStateLabel(batch::StateColour colour, const QString& caption) {
+    setTextColour(Label6, colour == batch::StateColour::Busy ? kRed : kGreen);
+    Label6->setText(caption);
 }
 
 QAction* TForm1::menuItem(const QString& name) const {

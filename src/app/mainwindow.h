@@ -1,6 +1,7 @@
 #pragma once
 
-#include "batch/operationstate.h"
+#include "batch/batchcontext.h"
+#include "batch/batchwindow.h"
 #include "fileset/fileset.h"
 #include "serverlist/serverlistmodel.h"
 #include "serverlist/serverquery.h"
@@ -8,6 +9,7 @@
 #include <QHash>
 #include <QWidget>
 
+#include <memory>
 #include <string>
 
 class QAction;
@@ -39,23 +41,26 @@ struct ProgramPaths {
 
 // The main window: the server list, the file to send, the log panes, the
 // state labels, the limit field and the two context menus. Controls keep the
-// names of the original layout so that they can be found by name.
-class TForm1 : public QWidget {
+// names of the original layout so that they can be found by name. The batches
+// reach it as their BatchWindow, on the main thread only.
+class TForm1 : public QWidget, public batch::BatchWindow {
     Q_OBJECT
 public:
     explicit TForm1(ProgramPaths paths, QWidget* parent = nullptr);
     ~TForm1() override;
 
     // What other parts of the program read and write on the main thread.
-    serverlist::ServerListModel& lista() { return listaModel_; }
-    fileset::FileSet& fileSet() { return fileSet_; }
-    batch::OperationState& operationState() { return operationState_; }
+    serverlist::ServerListModel& lista() override { return listaModel_; }
+    fileset::FileSet& fileSet() override { return fileSet_; }
+    batch::OperationState& operationState() { return batchContext_->state(); }
+    const std::shared_ptr<batch::BatchContext>& batchContext() const { return batchContext_; }
     const std::string& robocopyTempPath() const { return robocopyTempPath_; }
     // The selected server row, -1 when none is selected.
     int selectedRow() const;
     void selectRow(int row);
-    void appendMemo1(const QString& line);
-    void appendMemo2(const QString& line);
+    void appendMemo1(const QString& line) override;
+    void appendMemo2(const QString& line) override;
+    void setStateLabel(batch::StateColour colour, const QString& caption) override;
     // The menu item of a name of the layout (Kopiraj1, Dodajfajl1, ...).
     QAction* menuItem(const QString& name) const;
     QMenu* popupMenu1() const { return PopupMenu1; }
@@ -72,6 +77,12 @@ public slots:
     // Server list.
     void ListaDblClick();
     void Loadfromserveriinifile1Click();
+
+    // Batches.
+    void Kopiraj1Click();
+    void Proveriverzije1Click();
+    void Proveridalipostojiracunar1Click();
+    void Prekinioperacuju1Click();
 
     // Select commands.
     void Oznacisve1Click();
@@ -115,7 +126,7 @@ private:
     serverlist::ServerListModel listaModel_;
     serverlist::ServerQuery Kveri;
     fileset::FileSet fileSet_;
-    batch::OperationState operationState_;
+    std::shared_ptr<batch::BatchContext> batchContext_;
     bool shown_ = false;
 
     QTreeWidget* Fajlovi = nullptr;

@@ -25,16 +25,17 @@ constexpr int kNoPicture = -1;
 // Items whose handlers come with the batch, robocopy, network and database
 // commands have no handler yet.
 const MenuItem kPopupMenu1[] = {
-    {"Kopiraj1", "Kopiraj fajlove!", false, true, 23, nullptr},
+    {"Kopiraj1", "Kopiraj fajlove!", false, true, 23, &TForm1::Kopiraj1Click},
     {"Kopirajsarobocopy1", "Kopiraj sa robocopy (100% sigurno)", false, true, 18, nullptr},
     {"Kopirajsaexternimrobocopy1", "Robocopy (može više kopiranja odjednom)", false, false, 18,
      nullptr},
     {"N7", "-", true, true, kNoPicture, nullptr},
-    {"Prekinioperacuju1", "Prekini operacuju!", true, true, 11, nullptr},
+    {"Prekinioperacuju1", "Prekini operacuju!", true, true, 11, &TForm1::Prekinioperacuju1Click},
     {"N8", "-", true, true, kNoPicture, nullptr},
-    {"Proveriverzije1", "Proveri verzije", false, true, 26, nullptr},
+    {"Proveriverzije1", "Proveri verzije", false, true, 26, &TForm1::Proveriverzije1Click},
     {"N5", "-", true, true, kNoPicture, nullptr},
-    {"Proveridalipostojiracunar1", "Proveri da li je veza u redu", true, true, 21, nullptr},
+    {"Proveridalipostojiracunar1", "Proveri da li je veza u redu", true, true, 21,
+     &TForm1::Proveridalipostojiracunar1Click},
     {"Ping1", "Ping ", true, true, 13, nullptr},
     {"Pingt1", "Ping -t", true, true, 13, nullptr},
     {"N6", "-", true, true, kNoPicture, nullptr},
