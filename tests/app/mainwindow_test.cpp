@@ -1,6 +1,7 @@
 #include "app/mainwindow.h"
 
 #include "app/dialogs.h"
+#include "app/limitspinbox.h"
 #include "serverlist/marks.h"
 #include "support/tempfolder.h"
 
@@ -440,4 +441,78 @@ TEST_F(MainWindow, RobocopyTempPathIsInTheUserTempFolder) {
     TForm1& f = shownForm();
     qunsetenv("TMPDIR");
     EXPECT_EQ(f.robocopyTempPath(), dir.path() + "Robocopy_FROM_RES.EXE");
+}
+
+// The batch commands as the user reaches them: through the menu, with the
+// window's own rows, log panes, state label and limit field.
+TEST_F(MainWindow, BatchCommandsRunFromTheMenu) {
+    const std::string a = dir.path() + "a", b = dir.path() + "b";
+    ASSERT_TRUE(QDir().mkpath(QFile::decodeName(a.c_str())));
+    ASSERT_TRUE(QDir().mkpath(QFile::decodeName(b.c_str())));
+    dir.write("serveri.txt", QByteArray::fromStdString(a + "\r\n" + b + "\r\n"));
+    TForm1& f = shownForm();
+    auto idle = [&] {
+        return f.operationState().liveWorkers() == 0 && f.operationState().liveDispatchers() == 0;
+    };
+    auto settle = [&] { return QTest::qWaitFor(idle, 20000); };
+
+    // Without a file, copy and version check refuse; the abort needs a row.
+    f.Kopiraj1Click();
+    f.Proveriverzije1Click();
+    EXPECT_EQ(messages(), (QStringList{"Ubacite prvo fajl!", "Ubacite prvo fajl!"}));
+    f.selectRow(-1);
+    trigger("Prekinioperacuju1");
+    f.selectRow(0);
+    trigger("Prekinioperacuju1");
+    EXPECT_EQ(messages(),
+              (QStringList{"Izaberite lokaciju!", "Ne mozete prekinuti ovu operaciju!"}));
+    EXPECT_EQ(f.operationState().liveDispatchers(), 0);
+
+    // The limit field's value reaches the batches as it is typed.
+    auto* limit = control<app::LimitSpinBox>("Ssss");
+    limit->setValue(37);
+    EXPECT_EQ(f.operationState().limit(), 37);
+
+    app::dialogs::setNextFileName(QFile::decodeName(dir.write("prog.exe", "new").c_str()));
+    trigger("Dodajfajl1");
+    trigger("Kopiraj1");
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(f.lista().mark(0), MarkCopied);
+    EXPECT_EQ(f.lista().mark(1), MarkCopied);
+    EXPECT_EQ(control<QLabel>("Label6")->text(), "SLOBODNO   ");
+    EXPECT_EQ(control<QLabel>("Label6")->palette().color(QPalette::WindowText), QColor(0, 128, 0));
+    EXPECT_EQ(control<QPlainTextEdit>("Memo1")->toPlainText().count(" - OK "), 2);
+
+    trigger("Proveriverzije1");
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(f.lista().mark(0), MarkGoodVersion);
+    trigger("Proveridalipostojiracunar1");
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(f.lista().mark(1), MarkReachable);
+    EXPECT_TRUE(control<QPlainTextEdit>("Memo2")->toPlainText().isEmpty());
+    f.Timer1Timer();
+    EXPECT_EQ(text("Label3"), "Konekcije: 0");
+}
+
+TEST_F(MainWindow, ClosingWhileABatchRunsNeitherHangsNorCrashes) {
+    std::string rows;
+    for (int i = 0; i < 20; ++i) {
+        const std::string folder = dir.path() + "s" + std::to_string(i);
+        ASSERT_TRUE(QDir().mkpath(QFile::decodeName(folder.c_str())));
+        rows += folder + "\r\n";
+    }
+    dir.write("serveri.txt", QByteArray::fromStdString(rows));
+    TForm1& f = shownForm();
+    app::dialogs::setNextFileName(
+        QFile::decodeName(dir.write("prog.exe", QByteArray(4 << 20, 'x')).c_str()));
+    trigger("Dodajfajl1");
+    control<app::LimitSpinBox>("Ssss")->setValue(2);
+    trigger("Kopiraj1");
+    const auto context = f.batchContext();
+    form.reset(); // the window closes with the dispatcher and workers at work
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return context->state().liveWorkers() == 0 && context->state().liveDispatchers() == 0;
+        },
+        20000));
 }
