@@ -22,8 +22,8 @@ struct MenuItem {
 
 constexpr int kNoPicture = -1;
 
-// Items whose handlers come with the batch, robocopy, network and database
-// commands have no handler yet.
+// Items whose handlers come with the robocopy, network and database commands
+// have no handler yet.
 const MenuItem kPopupMenu1[] = {
     {"Kopiraj1", "Kopiraj fajlove!", false, true, 23, &TForm1::Kopiraj1Click},
     {"Kopirajsarobocopy1", "Kopiraj sa robocopy (100% sigurno)", false, true, 18, nullptr},
