@@ -36,6 +36,8 @@ TKopiraj::Outcome TKopiraj::copy() {
     const std::vector<char>& image = Image ? *Image : kNothing;
     const std::uint64_t totalBytes = image.size();
 
+    if (ServerFolder.empty())
+        return Outcome::CannotCreate;
     auto created = fileSystem.createForWriting(temp);
     if (!created)
         return Outcome::CannotCreate;

@@ -40,6 +40,9 @@ public:
     std::string LocalPath;
     std::optional<platform::DosTime> HeldTime;
     std::uint64_t ListGeneration = 0;
+    // The row's caption. An empty one names no server: joined with the file
+    // name it would address the root of the local disk, so nothing is written.
+    std::string ServerFolder;
 
 private:
     enum class Outcome {

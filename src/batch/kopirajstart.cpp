@@ -36,6 +36,7 @@ void TKopirajStart::startWorker(const DispatchedRow& row) {
     auto* worker = new TKopiraj(context_);
     worker->DestPath = platform::joinPath(row.caption, platform::fileNamePart(localPath_));
     worker->RowIndex = row.index;
+    worker->ServerFolder = row.caption;
     worker->Image = image_;
     worker->LocalPath = localPath_;
     worker->HeldTime = heldTime_;

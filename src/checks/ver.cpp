@@ -47,7 +47,8 @@ TVer::Outcome TVer::compare() {
     FileName = platform::fileNamePart(LocalPath);
     RemotePath = platform::joinPath(RowPath, FileName);
     platform::FileSystem& remote = context_->fileSystemFor(RemotePath);
-    if (!remote.fileExists(RemotePath))
+    // An empty row names no server; joined, it would look in the disk's root.
+    if (RowPath.empty() || !remote.fileExists(RemotePath))
         return Outcome::Missing;
     auto local = context_->fileSystemFor(LocalPath).findEntry(LocalPath);
     if (!local)

@@ -144,6 +144,17 @@ TEST_F(CopyWorkerTest, MissingFolderFailsAtCreationWithTheTimeOfDay) {
     EXPECT_EQ(context->state().liveWorkers(), 0);
 }
 
+TEST_F(CopyWorkerTest, EmptyRowWritesNothingToTheDisksRoot) {
+    const std::string name = "velmora-empty-row-" + std::to_string(getpid());
+    holdFile("x", name);
+    window.load({""});
+    copy();
+    EXPECT_FALSE(exists("/" + name + "~"));
+    QFile::remove(QString::fromStdString("/" + name + "~"));
+    QFile::remove(QString::fromStdString("/" + name));
+    EXPECT_EQ(info(0), "ne mogu da kreiram fajl");
+}
+
 TEST_F(CopyWorkerTest, ReadOnlyFolderFailsAtCreation) {
     if (geteuid() == 0)
         GTEST_SKIP() << "root may write into any folder";
