@@ -40,7 +40,7 @@ TKopiraj::Outcome TKopiraj::copy() {
         return Outcome::CannotCreate;
     auto created = fileSystem.createForWriting(temp);
     if (!created)
-        return Outcome::CannotCreate;
+        return Terminated() ? Outcome::Aborted : Outcome::CannotCreate;
     std::unique_ptr<WritableFile> file = std::move(created).value();
 
     std::uint64_t written = 0;
@@ -51,7 +51,7 @@ TKopiraj::Outcome TKopiraj::copy() {
         auto result = file->write(image.data() + written, block);
         if (!result || result.value() != block) {
             (void)file->close();
-            return Outcome::WriteFailed;
+            return writeFailed();
         }
         written += block;
         sinceOpened += block;
@@ -63,10 +63,10 @@ TKopiraj::Outcome TKopiraj::copy() {
         if (sinceOpened >= kReopenEvery) {
             // A reopen that fails leaves the copy short, like a write that fails.
             if (!file->close())
-                return Outcome::WriteFailed;
+                return writeFailed();
             auto reopened = fileSystem.reopenForWriting(temp, written);
             if (!reopened)
-                return Outcome::WriteFailed;
+                return writeFailed();
             file = std::move(reopened).value();
             sinceOpened = 0;
         }
@@ -75,7 +75,7 @@ TKopiraj::Outcome TKopiraj::copy() {
 
     // Data the system kept back and could not write shows up at close.
     if (!file->close())
-        return Outcome::WriteFailed;
+        return writeFailed();
     if (!fileSystem.fileExists(temp))
         return Outcome::TempMissing;
 
@@ -88,6 +88,12 @@ TKopiraj::Outcome TKopiraj::copy() {
     if (local.value().size != remote.value().size)
         return Outcome::SizeDiffers;
     return putInPlace(fileSystem, temp);
+}
+
+// A write that failed because the abort cancelled a wait on the server is the
+// abort, which has already marked the row.
+TKopiraj::Outcome TKopiraj::writeFailed() const {
+    return Terminated() ? Outcome::Aborted : Outcome::WriteFailed;
 }
 
 TKopiraj::Outcome TKopiraj::putInPlace(FileSystem& fileSystem, const std::string& temp) {

@@ -1,5 +1,7 @@
 #include "batch/tthread.h"
 
+#include "platform/cancellation.h"
+
 #include <thread>
 
 namespace velmora::batch {
@@ -24,11 +26,14 @@ void TThread::WaitFor() {
 }
 
 void TThread::run() {
+    // A termination request also ends a wait on a server that does not answer.
+    platform::setThreadCancelFlag(&terminated_);
     try {
         Execute();
     } catch (...) {
         // A thread has nobody to report to; its body reports its own failures.
     }
+    platform::setThreadCancelFlag(nullptr);
     if (freeOnTerminate_.load()) {
         delete this;
         return;

@@ -1,0 +1,55 @@
+#include "credentials.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <string_view>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace velmora::smbhelper {
+
+namespace {
+
+std::string trimmed(std::string_view text) {
+    const auto first = text.find_first_not_of(" \t\r");
+    if (first == std::string_view::npos)
+        return {};
+    const auto last = text.find_last_not_of(" \t\r");
+    return std::string(text.substr(first, last - first + 1));
+}
+
+} // namespace
+
+Credentials readCredentialsFile(const std::string& path) {
+    Credentials found;
+    std::ifstream file(path);
+    std::string line;
+    while (file && std::getline(file, line)) {
+        const auto equals = line.find('=');
+        if (equals == std::string::npos)
+            continue;
+        const std::string key = trimmed(std::string_view(line).substr(0, equals));
+        const std::string value = trimmed(std::string_view(line).substr(equals + 1));
+        if (key == "username")
+            found.username = value;
+        else if (key == "password")
+            found.password = value;
+        else if (key == "domain")
+            found.domain = value;
+    }
+    if (found.username.empty())
+        return Credentials{"guest", "", found.domain};
+    return found;
+}
+
+bool kerberosTicketAvailable() {
+    const char* named = std::getenv("KRB5CCNAME");
+    if (named && *named)
+        return true;
+    struct stat info {};
+    const std::string standard = "/tmp/krb5cc_" + std::to_string(getuid());
+    return stat(standard.c_str(), &info) == 0;
+}
+
+} // namespace velmora::smbhelper

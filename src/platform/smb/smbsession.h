@@ -1,0 +1,56 @@
+#pragma once
+
+#include "platform/result.h"
+#include "smbsettings.h"
+#include "smbwire.h"
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+namespace velmora::platform::smb {
+
+// One thread's connection to its own helper process, which holds the SMB
+// client library for that thread alone (the library cannot be shared between
+// threads). The helper starts with the first request and ends with the thread.
+// A request that the thread is asked to cancel, or that outlasts the time-out,
+// kills the helper, so no thread stays stuck on a server that does not answer;
+// the next request starts a new one.
+class SmbSession {
+public:
+    static SmbSession& forThisThread();
+
+    SmbSession() = default;
+    ~SmbSession();
+    SmbSession(const SmbSession&) = delete;
+    SmbSession& operator=(const SmbSession&) = delete;
+
+    // Sends one request and returns the reply's results (what follows the
+    // error number), or the error the helper or the server reported.
+    Result<std::string> call(const WireWriter& request);
+
+    // Counts the helper processes this session has started. Handles that a
+    // helper gave out are valid only while its number is current.
+    std::uint64_t incarnation() const { return incarnation_; }
+
+private:
+    using Deadline = std::chrono::steady_clock::time_point;
+
+    Status startHelper(const SmbSettings& settings);
+    // Closes the channel and reaps the helper; kills it first when asked to
+    // or when it does not end by itself at once.
+    void stopHelper(bool kill);
+    Status send(const std::string& frame, Deadline deadline);
+    Status receive(std::string& frame, Deadline deadline);
+    // Waits until the channel is ready; fails on cancellation or time-out.
+    Status waitFor(short events, Deadline deadline);
+
+    pid_t pid_ = -1;
+    int channel_ = -1;
+    SmbSettings settings_;
+    std::uint64_t incarnation_ = 0;
+};
+
+} // namespace velmora::platform::smb
