@@ -3,6 +3,7 @@
 #include "app/formats.h"
 #include "batch/batchwindow.h"
 #include "batch/kopiraj.h"
+#include "fileset/fileset.h"
 #include "platform/paths.h"
 
 namespace velmora::batch {
@@ -17,19 +18,10 @@ QString TKopirajStart::endLine() const {
 
 bool TKopirajStart::takeInputs(BatchWindow& window, int rowCount) {
     context_->state().copyWorkers().resize(rowCount);
-    const fileset::FileSet& fileSet = window.fileSet();
-    if (!fileSet.isHeld())
+    if (!FileSetBatchStart::takeInputs(window, rowCount))
         return false;
-    localPath_ = fileSet.path();
-    image_ = fileSet.image();
-    heldTime_ = fileSet.heldTime();
+    heldTime_ = window.fileSet().heldTime();
     return true;
-}
-
-bool TKopirajStart::inputsStillHeld(BatchWindow& window) const {
-    // The same image, not merely a file of the same name: a Clear and a new Add
-    // in between give another image.
-    return window.fileSet().isHeld() && window.fileSet().image() == image_;
 }
 
 void TKopirajStart::startWorker(const DispatchedRow& row) {

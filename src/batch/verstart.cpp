@@ -1,7 +1,6 @@
 #include "batch/verstart.h"
 
 #include "app/formats.h"
-#include "batch/batchwindow.h"
 #include "checks/ver.h"
 
 namespace velmora::batch {
@@ -12,19 +11,6 @@ QString TVerStart::startLine() const {
 
 QString TVerStart::endLine() const {
     return QStringLiteral("Puštena zadnja nit ") + app::dateTextToday();
-}
-
-bool TVerStart::takeInputs(BatchWindow& window, int) {
-    const fileset::FileSet& fileSet = window.fileSet();
-    if (!fileSet.isHeld())
-        return false;
-    localPath_ = fileSet.path();
-    image_ = fileSet.image();
-    return true;
-}
-
-bool TVerStart::inputsStillHeld(BatchWindow& window) const {
-    return window.fileSet().isHeld() && window.fileSet().image() == image_;
 }
 
 void TVerStart::startWorker(const DispatchedRow& row) {

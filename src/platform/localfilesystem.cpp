@@ -25,9 +25,6 @@ namespace velmora::platform {
 
 namespace {
 
-// One read asks for at most this much; the systems cap a single read anyway.
-constexpr std::size_t maxChunk = std::size_t{1} << 30;
-
 #ifdef _WIN32
 
 class Handle {
@@ -59,7 +56,7 @@ Result<std::vector<char>> readWholeLocalFile(const std::string& path) {
     std::vector<char> data(static_cast<std::size_t>(expected));
     std::size_t done = 0;
     while (done < data.size()) {
-        const auto want = static_cast<DWORD>(std::min(data.size() - done, maxChunk));
+        const auto want = static_cast<DWORD>(std::min(data.size() - done, maxBytesPerSystemCall));
         DWORD got = 0;
         if (!ReadFile(file.get(), data.data() + done, want, &got, nullptr))
             return lastSystemError();
@@ -131,7 +128,7 @@ private:
 // returns the new offset or -1 with errno set.
 long long readInto(int fd, char* data, std::size_t size, std::size_t done) {
     while (done < size) {
-        const ssize_t got = ::read(fd, data + done, std::min(size - done, maxChunk));
+        const ssize_t got = ::read(fd, data + done, std::min(size - done, maxBytesPerSystemCall));
         if (got < 0) {
             if (errno == EINTR)
                 continue;

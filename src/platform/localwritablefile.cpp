@@ -23,12 +23,6 @@
 
 namespace velmora::platform {
 
-namespace {
-// One write hands the system at most this much; the systems cap a single write
-// anyway.
-constexpr std::size_t maxChunk = std::size_t{1} << 30;
-} // namespace
-
 #ifdef _WIN32
 
 namespace {
@@ -49,7 +43,7 @@ public:
             return systemError(ERROR_INVALID_HANDLE);
         std::size_t done = 0;
         while (done < size) {
-            const auto want = static_cast<DWORD>(std::min(size - done, maxChunk));
+            const auto want = static_cast<DWORD>(std::min(size - done, maxBytesPerSystemCall));
             DWORD put = 0;
             const BOOL written = WriteFile(h_, data + done, want, &put, nullptr);
             done += put;
@@ -161,7 +155,8 @@ public:
             return systemError(EBADF);
         std::size_t done = 0;
         while (done < size) {
-            const ssize_t put = ::write(fd_, data + done, std::min(size - done, maxChunk));
+            const ssize_t put =
+                ::write(fd_, data + done, std::min(size - done, maxBytesPerSystemCall));
             if (put < 0) {
                 if (errno == EINTR)
                     continue;

@@ -2,6 +2,7 @@
 
 #include "filesystem.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -9,6 +10,10 @@
 // The write side of the local file system (LocalFileSystem), on paths already in
 // the local system's form (localSystemPath).
 namespace velmora::platform {
+
+// One read or write hands the system at most this much (1 GiB); the systems cap
+// a single call anyway, and ReadFile/WriteFile take a 32-bit count.
+inline constexpr std::size_t maxBytesPerSystemCall = std::size_t{1} << 30;
 
 // Creates or truncates the file, shared with nobody. On Linux "nobody" means no
 // other holder through this layer: the file carries an exclusive flock, and a
