@@ -10,6 +10,7 @@ PACKAGES=(
     cmake g++ make pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins
     libgtest-dev
+    libsmbclient-dev samba smbclient
     xdg-utils fonts-liberation fonts-dejavu-core
 )
 

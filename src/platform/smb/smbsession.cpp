@@ -64,7 +64,10 @@ Status SmbSession::startHelper(const SmbSettings& settings) {
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
+    // The helper answers on its channel only; it must not keep the program's
+    // own output open after the program has ended.
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_adddup2(&actions, childEnd, kHelperChannel);
     pid_t pid = -1;
     const int failed =

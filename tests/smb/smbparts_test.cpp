@@ -1,0 +1,76 @@
+#include "platform/filesystem.h"
+#include "platform/smb/helper/credentials.h"
+#include "platform/smb/smbfilesystem.h"
+#include "platform/smb/smburl.h"
+#include "platform/smb/smbwire.h"
+#include "support/scratchfolder.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include <sys/stat.h>
+
+namespace velmora::platform::smb {
+namespace {
+
+TEST(SmbUrl, NetworkPathsBecomeLibraryUrls) {
+    EXPECT_EQ(smbUrlFor("\\\\srv01\\app\\Verzije\\prog.exe"), "smb://srv01/app/Verzije/prog.exe");
+    // Runs of separators and "/" count as one separator, as Windows takes them.
+    EXPECT_EQ(smbUrlFor("\\\\srv01\\app\\\\Verzije/x\\"), "smb://srv01/app/Verzije/x");
+    EXPECT_EQ(smbUrlFor("\\\\srv01"), "smb://srv01");
+    EXPECT_EQ(smbUrlFor("\\\\"), std::nullopt);
+    // Bytes the URL syntax would take as its own reach the server as names.
+    EXPECT_EQ(smbUrlFor("\\\\h\\s\\50%?#@:;x.txt"), "smb://h/s/50%25%3F%23%40%3A%3Bx.txt");
+    // Blanks and the bytes of non-ASCII names pass as they stand.
+    EXPECT_EQ(smbUrlFor("\\\\h\\s\\Nova verzija\\Šifre.exe"), "smb://h/s/Nova verzija/Šifre.exe");
+}
+
+TEST(SmbWire, ValuesComeBackInOrderAndATruncatedReplyIsCaught) {
+    WireWriter writer;
+    writer.op(Op::Reopen).bytes("smb://h/s/f").u64(65536).u32(7).i64(-2);
+    const std::string frame = writer.frame();
+    ASSERT_EQ(frameLength(frame.data()), frame.size() - 4);
+    const std::string data = frame.substr(4);
+
+    WireReader reader(data);
+    EXPECT_EQ(static_cast<Op>(reader.u8()), Op::Reopen);
+    EXPECT_EQ(reader.bytes(), "smb://h/s/f");
+    EXPECT_EQ(reader.u64(), 65536u);
+    EXPECT_EQ(reader.u32(), 7u);
+    EXPECT_EQ(reader.i64(), -2);
+    EXPECT_TRUE(reader.ok());
+
+    // A length that runs past the end must not read outside the reply.
+    WireReader cut(data.substr(0, 8));
+    (void)cut.u8();
+    EXPECT_TRUE(cut.bytes().empty());
+    EXPECT_FALSE(cut.ok());
+    EXPECT_EQ(cut.u32(), 0u);
+}
+
+TEST(SmbAttributes, ModeBitsOfTheLibraryGiveWindowsAttributes) {
+    EXPECT_EQ(attributesFromMode(S_IFREG | 0644), 0u);
+    EXPECT_EQ(attributesFromMode(S_IFREG | 0444), AttrReadOnly);
+    EXPECT_EQ(attributesFromMode(S_IFREG | 0755), AttrArchive | AttrSystem | AttrHidden);
+    EXPECT_EQ(attributesFromMode(S_IFDIR | 0755), AttrDirectory);
+    EXPECT_EQ(attributesFromMode(S_IFDIR | 0555), AttrDirectory | AttrReadOnly);
+}
+
+TEST(SmbCredentials, AuthenticationFileOrGuest) {
+    testsupport::ScratchFolder folder;
+    const std::string path = folder.path() + "/credentials";
+    std::ofstream(path) << "username = admin\n  password=  p = ss word \r\ndomain\t= FIRMA\n"
+                        << "# other = ignored\n";
+    const smbhelper::Credentials read = smbhelper::readCredentialsFile(path);
+    EXPECT_EQ(read.username, "admin");
+    EXPECT_EQ(read.password, "p = ss word"); // only the first "=" separates
+    EXPECT_EQ(read.domain, "FIRMA");
+
+    const smbhelper::Credentials none = smbhelper::readCredentialsFile(path + ".missing");
+    EXPECT_EQ(none.username, "guest");
+    EXPECT_TRUE(none.password.empty());
+}
+
+} // namespace
+} // namespace velmora::platform::smb

@@ -1,0 +1,339 @@
+#include "app/formats.h"
+#include "batch/abortcopy.h"
+#include "batch/batchcontext.h"
+#include "batch/kopirajstart.h"
+#include "batch/proverastart.h"
+#include "batch/verstart.h"
+#include "platform/filesystem.h"
+#include "serverlist/marks.h"
+#include "support/fakebatchwindow.h"
+#include "support/qtprinting.h"
+#include "support/sambaserver.h"
+#include "support/tempfolder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+#include <unistd.h>
+
+namespace velmora::batch {
+namespace {
+
+using namespace serverlist;
+using testsupport::SambaServer;
+
+QByteArray pattern(int n) {
+    QByteArray bytes(n, '\0');
+    for (int i = 0; i < n; ++i)
+        bytes[i] = static_cast<char>((i * 13 + i / 4096) & 0xff);
+    return bytes;
+}
+
+QByteArray contentOf(const std::string& path) {
+    QFile file(QString::fromStdString(path));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+bool exists(const std::string& path) {
+    return std::filesystem::exists(path);
+}
+
+// The helper processes this process has started and that are still there.
+int helperProcesses() {
+    int count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        std::ifstream stat(entry.path() / "stat");
+        std::string pid, name, state;
+        long parent = 0;
+        if (stat >> pid >> name >> state >> parent && parent == getpid() && name == "(velmora-smb)")
+            ++count;
+    }
+    return count;
+}
+
+// Batches on \\127.0.0.1\share rows of a private Samba server, through the same
+// file system the program uses.
+class SmbShareTest : public testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        setenv("VELMORA_SMB_HELPER", VELMORA_SMB_HELPER_PATH, 1);
+        server = SambaServer::start(&whyNoServer).release();
+    }
+    static void TearDownTestSuite() {
+        delete server;
+        server = nullptr;
+    }
+
+    void SetUp() override {
+        if (!server && geteuid() != 0)
+            GTEST_SKIP() << "Samba needs root here: " << whyNoServer;
+        ASSERT_NE(server, nullptr) << whyNoServer;
+        useServer(*server);
+        // The user's own credentials file must not decide a test.
+        setenv("VELMORA_SMB_CREDENTIALS", (temp.path() + "none").c_str(), 1);
+        unsetenv("VELMORA_SMB_TIMEOUT");
+        app::applyProgramFormats();
+        context = std::make_shared<BatchContext>(window);
+    }
+    void TearDown() override {
+        if (!context)
+            return;
+        context->close();
+        testsupport::processEventsUntil([this] { return idle(); }, 30000);
+    }
+
+    static void useServer(const SambaServer& s) {
+        setenv("VELMORA_SMB_PORT", std::to_string(s.port()).c_str(), 1);
+    }
+    bool idle() const {
+        return context->state().liveWorkers() == 0 && context->state().liveDispatchers() == 0;
+    }
+    void settle(int timeoutMs = 30000) {
+        ASSERT_TRUE(testsupport::processEventsUntil([this] { return idle(); }, timeoutMs))
+            << "batch hung";
+    }
+    void run(BatchStart* dispatcher) {
+        dispatcher->Start();
+        settle();
+    }
+    // A folder on the share (made on the server's disk) and its network path.
+    std::string shareFolder(const SambaServer& s, const std::string& share,
+                            const std::string& name) {
+        std::filesystem::create_directories(s.shareFolder(share) + "/" + name);
+        return s.unc(share, name);
+    }
+    std::string holdFile(const QByteArray& bytes) {
+        const std::string path = temp.write("prog.exe", bytes);
+        EXPECT_TRUE(window.fileSet().add(path).ok());
+        return path;
+    }
+    QString info(int row) { return window.lista().subItem(row, 1); }
+    int mark(int row) { return window.lista().mark(row); }
+
+    static inline SambaServer* server = nullptr;
+    static inline std::string whyNoServer;
+    testsupport::TempFolder temp;
+    testsupport::FakeBatchWindow window;
+    std::shared_ptr<BatchContext> context;
+};
+
+TEST_F(SmbShareTest, CopyKeepsTheBackupAndStampThenTheVersionCheckFindsItIdentical) {
+    const std::string onDisk = server->shareFolder("pub") + "/srv01";
+    const std::string row = shareFolder(*server, "pub", "srv01");
+    const QByteArray first = pattern(300000); // several reopens, not a block multiple
+    const std::string local = holdFile(first);
+    window.load({row});
+    run(new TKopirajStart(context));
+    ASSERT_EQ(mark(0), MarkCopied) << info(0) << window.memo2.join("\n");
+    EXPECT_EQ(window.lista().subItem(0, 0), "100%");
+    EXPECT_EQ(contentOf(onDisk + "/prog.exe"), first);
+    EXPECT_FALSE(exists(onDisk + "/prog.exe~"));
+
+    // The second copy moves the first to the backup name; both carry the stamp.
+    const QByteArray second = pattern(70000);
+    QFile(QString::fromStdString(local)).remove();
+    window.fileSet().clear();
+    holdFile(second);
+    const platform::DosTime held = window.fileSet().heldTime().value();
+    run(new TKopirajStart(context));
+    ASSERT_EQ(mark(0), MarkCopied) << info(0);
+    EXPECT_EQ(contentOf(onDisk + "/prog.exe"), second);
+    EXPECT_EQ(contentOf(onDisk + "/_prog.exe"), first);
+    auto entry = platform::fileSystemFor(row).findEntry(row + "\\prog.exe");
+    ASSERT_TRUE(entry.ok()) << entry.error().message;
+    EXPECT_EQ(entry.value().time, held);
+    EXPECT_EQ(entry.value().size, 70000u);
+
+    run(new TVerStart(context));
+    EXPECT_EQ(mark(0), MarkGoodVersion) << info(0) << window.memo2.join("\n");
+}
+
+TEST_F(SmbShareTest, RenameNeverReplacesAndTheFolderTestWantsAFolder) {
+    const std::string onDisk = server->shareFolder("pub") + "/names";
+    const std::string folder = shareFolder(*server, "pub", "names");
+    std::ofstream(onDisk + "/a") << "first";
+    std::ofstream(onDisk + "/b") << "second";
+    platform::FileSystem& fs = platform::fileSystemFor(folder);
+    const platform::Status refused = fs.renameNoReplace(folder + "\\a", folder + "\\b");
+    ASSERT_FALSE(refused.ok());
+    EXPECT_EQ(refused.error().code, EEXIST);
+    EXPECT_EQ(contentOf(onDisk + "/a"), "first");
+    EXPECT_EQ(contentOf(onDisk + "/b"), "second");
+    EXPECT_TRUE(fs.renameNoReplace(folder + "\\a", folder + "\\c").ok());
+    EXPECT_EQ(contentOf(onDisk + "/c"), "first");
+
+    EXPECT_TRUE(fs.directoryExists(folder));
+    EXPECT_FALSE(fs.directoryExists(folder + "\\b"));
+    EXPECT_TRUE(fs.fileExists(folder + "\\b"));
+    EXPECT_FALSE(fs.fileExists(folder));
+}
+
+TEST_F(SmbShareTest, MissingShareAndReadOnlyShareCannotTakeTheFile) {
+    holdFile(pattern(5000));
+    window.load({server->unc("nosuch", "srv"), server->unc("ro")});
+    run(new TKopirajStart(context));
+    for (int row = 0; row < 2; ++row) {
+        EXPECT_EQ(mark(row), MarkCopyFailed) << row;
+        EXPECT_EQ(info(row), "ne mogu da kreiram fajl") << row;
+    }
+    EXPECT_FALSE(exists(server->shareFolder("ro") + "/prog.exe~"));
+}
+
+TEST_F(SmbShareTest, FullShareFailsTheCopyAndKeepsTheServersProgram) {
+    if (!server->hasFullShare())
+        GTEST_SKIP() << "no small file system could be mounted for the full share";
+    const std::string onDisk = server->shareFolder("full");
+    { std::ofstream(onDisk + "/prog.exe") << "running version"; }
+    holdFile(pattern(3 << 20)); // larger than the share's disk
+    window.load({server->unc("full")});
+    run(new TKopirajStart(context));
+    EXPECT_EQ(mark(0), MarkCopyFailed);
+    // A write the server refuses, even one gathered and sent only at close, is
+    // a copy error, never a copy.
+    EXPECT_EQ(info(0), "greška u kopiranju");
+    EXPECT_EQ(contentOf(onDisk + "/prog.exe"), "running version");
+}
+
+TEST_F(SmbShareTest, TargetHeldOpenByAnotherClientCannotBeReplaced) {
+    const std::string onDisk = server->shareFolder("pub") + "/held";
+    const std::string row = shareFolder(*server, "pub", "held");
+    { std::ofstream(onDisk + "/prog.exe") << "running version"; }
+    // This thread's own SMB connection holds the program open, as a running
+    // program on the server would.
+    auto holder = platform::fileSystemFor(row).reopenForWriting(row + "\\prog.exe", 0);
+    ASSERT_TRUE(holder.ok()) << holder.error().message;
+    holdFile(pattern(10000));
+    window.load({row});
+    run(new TKopirajStart(context));
+    EXPECT_EQ(mark(0), MarkCopyFailed);
+    EXPECT_EQ(info(0), "ne mogu da preimenujem");
+    EXPECT_EQ(contentOf(onDisk + "/prog.exe"), "running version");
+    EXPECT_TRUE(holder.value()->close().ok());
+}
+
+TEST_F(SmbShareTest, ReachabilityOfShareFolderFileAndMissingHost) {
+    const std::string folder = shareFolder(*server, "pub", "reach");
+    { std::ofstream(server->shareFolder("pub") + "/reach/file.txt") << "x"; }
+    // Nothing listens on 127.0.0.2 at the server's port.
+    window.load({server->unc("pub"), folder, folder + "\\file.txt", folder + "\\none",
+                 "\\\\127.0.0.2\\pub", server->unc("nosuch")});
+    run(new TProveraStart(context));
+    EXPECT_EQ(mark(0), MarkReachable);
+    EXPECT_EQ(mark(1), MarkReachable);
+    EXPECT_EQ(mark(2), MarkUnreachable); // a file is not a folder
+    EXPECT_EQ(mark(3), MarkUnreachable);
+    EXPECT_EQ(mark(4), MarkUnreachable);
+    EXPECT_EQ(mark(5), MarkUnreachable);
+}
+
+TEST_F(SmbShareTest, PrivateShareNeedsTheRightCredentials) {
+    const std::string credentials = temp.path() + "credentials";
+    auto logOn = [&](const std::string& password) {
+        std::ofstream(credentials)
+            << "username = " << SambaServer::kUser << "\npassword = " << password << "\n";
+        setenv("VELMORA_SMB_CREDENTIALS", credentials.c_str(), 1);
+    };
+    window.load({server->unc("priv")});
+
+    run(new TProveraStart(context)); // guest
+    EXPECT_EQ(mark(0), MarkUnreachable);
+    logOn("wrong");
+    run(new TProveraStart(context));
+    EXPECT_EQ(mark(0), MarkUnreachable);
+    logOn(SambaServer::kPassword);
+    run(new TProveraStart(context));
+    EXPECT_EQ(mark(0), MarkReachable);
+
+    holdFile(pattern(4000));
+    run(new TKopirajStart(context));
+    EXPECT_EQ(mark(0), MarkCopied) << info(0);
+    EXPECT_EQ(contentOf(server->shareFolder("priv") + "/prog.exe"), pattern(4000));
+}
+
+TEST_F(SmbShareTest, ServerStoppedDuringTheCopyFailsTheRowWithoutHanging) {
+    std::string why;
+    auto dying = SambaServer::start(&why);
+    ASSERT_NE(dying, nullptr) << why;
+    useServer(*dying);
+    const std::string temporary = dying->shareFolder("pub") + "/prog.exe~";
+    holdFile(pattern(256 << 20));
+    window.load({dying->unc("pub")});
+    (new TKopirajStart(context))->Start();
+    // Stopped first, so the copy is surely still under way when it dies.
+    ASSERT_TRUE(testsupport::processEventsUntil(
+        [&] { return exists(temporary) && std::filesystem::file_size(temporary) > 0; }));
+    dying->pause();
+    ASSERT_TRUE(exists(temporary));
+    dying->kill();
+    settle();
+    EXPECT_EQ(mark(0), MarkCopyFailed);
+    EXPECT_EQ(info(0), "greška u kopiranju");
+    EXPECT_TRUE(window.memo1.filter(" - OK ").isEmpty());
+}
+
+TEST_F(SmbShareTest, AbortEndsACopyToAHungServerAndTheTimeOutBoundsAReachabilityCheck) {
+    std::string why;
+    auto hung = SambaServer::start(&why);
+    ASSERT_NE(hung, nullptr) << why;
+    useServer(*hung);
+    hung->pause();
+    holdFile(pattern(100000));
+    window.load({hung->unc("pub")});
+    const int helpersBefore = helperProcesses();
+    (new TKopirajStart(context))->Start();
+    ASSERT_TRUE(testsupport::processEventsUntil([&] { return mark(0) == MarkWorking; }));
+    ASSERT_TRUE(
+        testsupport::processEventsUntil([&] { return helperProcesses() == helpersBefore + 1; }));
+    EXPECT_EQ(abortCopy(context->state(), window.lista(), 0), AbortOutcome::Aborted);
+    // Well within the library's 20 s time-out: the abort itself ended the wait.
+    settle(5000);
+    EXPECT_EQ(mark(0), MarkCopyFailed);
+    EXPECT_TRUE(window.memo2.isEmpty()) << window.memo2.join("\n");
+    // The worker's helper goes with the worker's thread, just after the count.
+    auto helpersBack = [&] { return helperProcesses() == helpersBefore; };
+    EXPECT_TRUE(testsupport::processEventsUntil(helpersBack, 5000));
+
+    setenv("VELMORA_SMB_TIMEOUT", "1", 1);
+    run(new TProveraStart(context));
+    EXPECT_EQ(mark(0), MarkUnreachable);
+    EXPECT_TRUE(testsupport::processEventsUntil(helpersBack, 5000));
+    hung->resume();
+}
+
+// A helper process that outlived the program would hold a connection to the
+// server and a slot of the user's session for ever.
+TEST_F(SmbShareTest, ClosingTheProgramLeavesNoHelperBehind) {
+    server->pause();
+    const std::string command =
+        std::string(VELMORA_SMB_EXIT_PROBE) + " '" + server->unc("pub", "prog.exe") + "'";
+    FILE* probe = popen(command.c_str(), "r");
+    ASSERT_NE(probe, nullptr);
+    std::vector<long> helpers;
+    long pid = 0;
+    while (std::fscanf(probe, "%ld", &pid) == 1)
+        helpers.push_back(pid);
+    EXPECT_EQ(pclose(probe), 0);
+    ASSERT_EQ(helpers.size(), 2u) << "one idle helper and one waiting on the hung server";
+    auto gone = [&] {
+        for (long helper : helpers) {
+            std::ifstream stat("/proc/" + std::to_string(helper) + "/stat");
+            std::string ignored, state;
+            if (stat >> ignored >> ignored >> state && state != "Z")
+                return false;
+        }
+        return true;
+    };
+    EXPECT_TRUE(testsupport::processEventsUntil(gone, 5000));
+    server->resume();
+}
+
+} // namespace
+} // namespace velmora::batch
