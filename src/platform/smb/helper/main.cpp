@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <optional>
 #include <string>
 
 #include <fcntl.h>
@@ -78,11 +79,18 @@ class Requests {
 public:
     WireWriter handle(WireReader& in) {
         const auto op = static_cast<Op>(in.u8());
+        // Anything but the writing of a file ends a deferred close first, so a
+        // rename or a size test always meets the file closed.
+        if (op != Op::Reopen && op != Op::Write && op != Op::Close)
+            settleLingering();
         switch (op) {
         case Op::Stat:
             return stat(in.bytes());
-        case Op::Create:
-            return open(in.bytes(), O_WRONLY | O_CREAT | O_TRUNC, 0);
+        case Op::Create: {
+            std::string url = in.bytes();
+            closeFailures_.erase(url);
+            return open(url, O_WRONLY | O_CREAT | O_TRUNC, 0);
+        }
         case Op::Reopen: {
             std::string url = in.bytes();
             return open(url, O_WRONLY, in.u64());
@@ -95,8 +103,12 @@ public:
             const std::uint32_t id = in.u32();
             return close(id, in.bytesView());
         }
-        case Op::Delete:
-            return status(smbc_unlink(in.bytes().c_str()) == 0);
+        case Op::Delete: {
+            std::string url = in.bytes();
+            if (auto failed = closeFailures_.find(url); failed != closeFailures_.end())
+                return failure(failed->second);
+            return status(smbc_unlink(url.c_str()) == 0);
+        }
         case Op::Rename: {
             std::string from = in.bytes();
             return rename(from, in.bytes());
@@ -121,6 +133,8 @@ private:
     static WireWriter status(bool ok) { return ok ? success() : failure(lastError()); }
 
     WireWriter stat(const std::string& url) {
+        if (auto failed = closeFailures_.find(url); failed != closeFailures_.end())
+            return failure(failed->second);
         struct stat info {};
         errno = 0;
         if (smbc_stat(url.c_str(), &info) != 0)
@@ -133,8 +147,16 @@ private:
     }
 
     WireWriter open(const std::string& url, int flags, std::uint64_t offset) {
-        errno = 0;
-        const int fd = smbc_open(url.c_str(), flags, 0666);
+        int fd = -1;
+        if (lingering_ && lingering_->url == url && !(flags & O_TRUNC)) {
+            // The reopen of the file just closed takes its server handle again.
+            fd = lingering_->fd;
+            lingering_.reset();
+        } else {
+            settleLingering();
+            errno = 0;
+            fd = smbc_open(url.c_str(), flags, 0666);
+        }
         if (fd < 0)
             return failure(lastError());
         if (offset != 0 &&
@@ -144,7 +166,7 @@ private:
             return failure(code);
         }
         const std::uint32_t id = nextHandle_++;
-        files_[id] = fd;
+        files_[id] = OpenFile{fd, url};
         WireWriter out = success();
         out.u32(id);
         return out;
@@ -169,7 +191,7 @@ private:
         const auto file = files_.find(id);
         if (file == files_.end())
             return failure(EBADF);
-        if (const std::uint32_t code = writeAll(file->second, data); code != 0)
+        if (const std::uint32_t code = writeAll(file->second.fd, data); code != 0)
             return failure(code);
         WireWriter out = success();
         out.u64(data.size());
@@ -180,17 +202,37 @@ private:
         const auto file = files_.find(id);
         if (file == files_.end())
             return failure(EBADF);
-        const int fd = file->second;
+        const OpenFile closing = file->second;
         files_.erase(file);
-        std::uint32_t code = writeAll(fd, data);
+        std::uint32_t code = writeAll(closing.fd, data);
+        if (code != 0) {
+            smbc_close(closing.fd);
+            return failure(code);
+        }
+        // Written; the server handle stays for a reopen of the same file, which
+        // the copy worker makes after every 64 KiB. It is closed for real before
+        // any other request.
+        settleLingering();
+        lingering_ = closing;
+        return success();
+    }
+
+    // Closes the file whose close was deferred. A failure of that close makes
+    // the file unusable to every later request until it is created again, so
+    // it can never pass a size test or a rename as if all were well.
+    void settleLingering() {
+        if (!lingering_)
+            return;
         errno = 0;
-        if (smbc_close(fd) != 0 && code == 0)
-            code = lastError();
-        return code == 0 ? success() : failure(code);
+        if (smbc_close(lingering_->fd) != 0)
+            closeFailures_[lingering_->url] = lastError();
+        lingering_.reset();
     }
 
     // The library's rename replaces an existing target; the program's never does.
     WireWriter rename(const std::string& from, const std::string& to) {
+        if (auto failed = closeFailures_.find(from); failed != closeFailures_.end())
+            return failure(failed->second);
         struct stat info {};
         errno = 0;
         if (smbc_stat(to.c_str(), &info) == 0)
@@ -240,7 +282,14 @@ private:
         return out;
     }
 
-    std::map<std::uint32_t, int> files_;
+    struct OpenFile {
+        int fd = -1;
+        std::string url;
+    };
+
+    std::map<std::uint32_t, OpenFile> files_;
+    std::optional<OpenFile> lingering_;
+    std::map<std::string, std::uint32_t> closeFailures_; // url -> error of its deferred close
     std::uint32_t nextHandle_ = 1;
 };
 
