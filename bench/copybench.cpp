@@ -1,16 +1,19 @@
 // The copy benchmark: runs copy batches through TKopirajStart and TKopiraj the
-// way the window does, without widgets, and prints three figures from one run:
+// way the window does, without widgets, and prints four figures from one run:
 //   a. throughput of one file to 8 local folders against cp doing the same,
 //   b. processor time while a dispatcher waits for a free slot,
-//   c. resident memory while 50 copy workers are alive on one file.
+//   c. resident memory while 50 copy workers are alive on one file,
+//   d. throughput of one file to 8 shares of a private Samba server on 127.0.0.1
+//      against smbclient doing the same (skipped when the server cannot start).
 // Every batch is checked afterwards (each row marked copied, each copy byte for
 // byte the source); a failed check ends the program with status 1, because a
 // figure of a broken copy means nothing. No figure is judged.
 //
-// Usage: velmora_copybench [MiB]   the file size of part a (default 256); part c
-// uses 64 MiB or that size when smaller. The files go to a fresh folder under
-// $VELMORA_BENCH_DIR, or else under the temporary folder ($TMPDIR or /tmp), and
-// are removed at the end.
+// Usage: velmora_copybench [MiB]   the file size of parts a and d (default 256);
+// part c uses 64 MiB or that size when smaller. The files go to a fresh folder
+// under $VELMORA_BENCH_DIR, or else under the temporary folder ($TMPDIR or /tmp),
+// and are removed at the end; the copies of part d go to the Samba server's own
+// temporary folder, which goes with the server.
 
 #include "app/formats.h"
 #include "batch/batchcontext.h"
@@ -21,6 +24,7 @@
 #include "serverlist/serverlistmodel.h"
 #include "support/fakebatchwindow.h"
 #include "support/faultyfilesystem.h"
+#include "support/sambaserver.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -39,18 +43,22 @@
 #include <fstream>
 #include <functional>
 #include <initializer_list>
+#include <iterator>
 #include <memory>
 #include <mutex>
 #include <random>
+#include <sstream>
 #include <string>
 #include <system_error>
 #include <thread>
 #include <vector>
 
+#include <fcntl.h>
 #include <malloc.h>
 #include <pthread.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -71,9 +79,20 @@ constexpr std::uint64_t kMemoryFileMiB = 64;
 constexpr std::uint64_t kWaitFileMiB = 4;
 constexpr int kWaitMeasureMs = 2000;
 constexpr int kBatchTimeoutMs = 10 * 60 * 1000;
+constexpr double kSmbSeconds = 60; // the rounds of part d after the first must fit in this
 
 std::mutex scratchMutex;
 std::string scratchRoot; // removed at the end, on failure and on a stop signal
+// The folder of part d's Samba server while it runs, with the folders in it to
+// remove first (its shares, which hold the copies) and the file system mounted
+// in it, if any: the server's destructor removes all of it, but a failure or a
+// stop signal ends the run without that.
+struct ServerFolders {
+    std::string root;
+    std::vector<std::string> shares;
+    std::string mount;
+};
+ServerFolders serverScratch;
 
 void removeScratch() {
     std::lock_guard lock(scratchMutex);
@@ -95,6 +114,12 @@ void removeScratch() {
     std::error_code ignored;
     if (!scratchRoot.empty())
         std::filesystem::remove_all(scratchRoot, ignored);
+    for (const std::string& folder : serverScratch.shares)
+        std::filesystem::remove_all(folder, ignored);
+    if (!serverScratch.mount.empty())
+        ::umount2(serverScratch.mount.c_str(), MNT_DETACH);
+    if (!serverScratch.root.empty())
+        std::filesystem::remove_all(serverScratch.root, ignored);
     std::_Exit(status);
 }
 
@@ -218,6 +243,18 @@ bool sameContent(const std::string& path, const std::vector<char>& image) {
     return true;
 }
 
+// What a program printed into a file, its last 1,000 characters at most.
+std::string outputText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    constexpr std::size_t kTail = 1000;
+    if (text.size() > kTail)
+        text = "..." + text.substr(text.size() - kTail);
+    while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
+        text.pop_back();
+    return text.empty() ? "(nothing)" : text;
+}
+
 // The main thread's wait for the batch threads. It sleeps in the event loop,
 // woken by the workers' main-thread calls and by a 2 ms poll of the condition,
 // so it takes neither a core from the copies nor processor time from the
@@ -274,7 +311,9 @@ startCopyBatch(FakeBatchWindow& window, const std::vector<std::string>& folders,
     return context;
 }
 
-// Waits for the batch's end, then checks every row and every copy.
+// Waits for the batch's end, then checks every row and every copy. The copies
+// are read in the local folders given, which are the rows' folders, or for
+// network rows the folders the shares serve.
 void finishCopyBatch(const std::string& what, FakeBatchWindow& window,
                      const std::shared_ptr<batch::BatchContext>& context,
                      const std::vector<std::string>& folders) {
@@ -299,23 +338,41 @@ void finishCopyBatch(const std::string& what, FakeBatchWindow& window,
     }
 }
 
-double timedCopyBatch(FakeBatchWindow& window, const std::vector<std::string>& folders, int limit) {
+// A copy batch of the held file to the rows, with the program's own file
+// systems; the copies are read back in diskFolders (see finishCopyBatch).
+double timedCopyBatch(FakeBatchWindow& window, const std::vector<std::string>& rows, int limit,
+                      const std::vector<std::string>& diskFolders) {
     const Clock::time_point start = Clock::now();
-    auto context = startCopyBatch(window, folders, limit);
+    auto context = startCopyBatch(window, rows, limit);
     if (!runEventsUntil([&] { return batchEnded(window, *context); }, kBatchTimeoutMs))
         fail("velmora copy: the batch did not end");
     const double seconds = secondsSince(start);
-    finishCopyBatch("velmora copy", window, context, folders);
+    finishCopyBatch("velmora copy", window, context, diskFolders);
     return seconds;
 }
 
-pid_t startCp(const std::string& from, const std::string& to) {
-    std::string program = "cp";
-    std::string source = from;
-    std::string target = to;
-    char* argv[] = {program.data(), source.data(), target.data(), nullptr};
-    // cp gets the stop signals unblocked and as they were before, so that a
-    // Ctrl-C stops it too.
+double timedCopyBatch(FakeBatchWindow& window, const std::vector<std::string>& folders, int limit) {
+    return timedCopyBatch(window, folders, limit, folders);
+}
+
+// Starts a program found in PATH, with its output into outputFile when one is
+// given (else the benchmark's own output).
+pid_t startProgram(const std::vector<std::string>& arguments, const std::string& outputFile = {}) {
+    std::vector<std::string> copies = arguments;
+    std::vector<char*> argv;
+    for (std::string& argument : copies)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t files;
+    posix_spawn_file_actions_init(&files);
+    if (!outputFile.empty()) {
+        posix_spawn_file_actions_addopen(&files, STDOUT_FILENO, outputFile.c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_adddup2(&files, STDOUT_FILENO, STDERR_FILENO);
+        posix_spawn_file_actions_addopen(&files, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    }
+    // The program gets the stop signals unblocked and as they were before, so
+    // that a Ctrl-C stops it too.
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
     sigset_t none;
@@ -326,20 +383,32 @@ pid_t startCp(const std::string& from, const std::string& to) {
     posix_spawnattr_setsigdefault(&attributes, &defaults);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
     pid_t pid = 0;
-    const int error = ::posix_spawnp(&pid, "cp", nullptr, &attributes, argv, environ);
+    const int error = ::posix_spawnp(&pid, argv[0], &files, &attributes, argv.data(), environ);
     posix_spawnattr_destroy(&attributes);
+    posix_spawn_file_actions_destroy(&files);
     if (error != 0)
-        fail(std::string("cannot start cp: ") + std::strerror(error));
+        fail("cannot start " + arguments[0] + ": " + std::strerror(error));
     return pid;
 }
 
-void waitForCp(pid_t pid) {
+// Waits for a program and fails unless it exited with 0; what it printed into
+// outputFile, when given, goes with the failure.
+void waitForProgram(pid_t pid, const std::string& name, const std::string& outputFile = {}) {
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0)
         if (errno != EINTR)
             fail(std::string("waitpid: ") + std::strerror(errno));
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        fail("cp failed with status " + std::to_string(status));
+        fail(name + " failed with status " + std::to_string(status) +
+             (outputFile.empty() ? "" : "; it printed: " + outputText(outputFile)));
+}
+
+pid_t startCp(const std::string& from, const std::string& to) {
+    return startProgram({"cp", from, to});
+}
+
+void waitForCp(pid_t pid) {
+    waitForProgram(pid, "cp");
 }
 
 // The copies of cp are checked byte for byte as well: not that cp needs it,
@@ -477,6 +546,17 @@ bool resetPeakMemory() {
     return static_cast<bool>(clear);
 }
 
+// The time of every round, in the order run.
+std::string roundsText(const std::vector<double>& values) {
+    std::string text;
+    for (double value : values) {
+        char buffer[32];
+        std::snprintf(buffer, sizeof buffer, " %.3f", value);
+        text += buffer;
+    }
+    return text;
+}
+
 void throughput(const std::string& root, std::uint64_t fileMiB) {
     const std::uint64_t size = fileMiB * kMiB;
     const std::string source = makeFolder(root + "/source") + "/throughput.bin";
@@ -523,24 +603,15 @@ void throughput(const std::string& root, std::uint64_t fileMiB) {
     const double v = median(velmora);
     const double p = median(cpParallel);
     const double s = median(cpSequential);
-    auto rounds = [](const std::vector<double>& values) {
-        std::string text;
-        for (double value : values) {
-            char buffer[32];
-            std::snprintf(buffer, sizeof buffer, " %.3f", value);
-            text += buffer;
-        }
-        return text;
-    };
     std::printf("a. Throughput: one %llu MiB file of random bytes to %d local folders, "
                 "median of %d rounds (1 MB = 10^6 bytes)\n",
                 static_cast<unsigned long long>(fileMiB), kThroughputFolders, kRounds);
     std::printf("   %-44s %8.3f s %9.1f MB/s   rounds:%s\n", "velmora, TKopirajStart, limit 8", v,
-                megabytesPerSecond(total, v), rounds(velmora).c_str());
+                megabytesPerSecond(total, v), roundsText(velmora).c_str());
     std::printf("   %-44s %8.3f s %9.1f MB/s   rounds:%s\n", "cp, 8 processes at once", p,
-                megabytesPerSecond(total, p), rounds(cpParallel).c_str());
+                megabytesPerSecond(total, p), roundsText(cpParallel).c_str());
     std::printf("   %-44s %8.3f s %9.1f MB/s   rounds:%s\n", "cp, 8 processes one after another", s,
-                megabytesPerSecond(total, s), rounds(cpSequential).c_str());
+                megabytesPerSecond(total, s), roundsText(cpSequential).c_str());
     std::printf("   velmora/cp time ratio: %.2f\n", p > 0 ? v / p : 0);
     std::printf("   velmora/sequential cp time ratio: %.2f\n", s > 0 ? v / s : 0);
     std::printf("   %-44s %8.3f s   (before the batch, not in its time)\n",
@@ -632,6 +703,173 @@ void memoryWithLiveWorkers(const std::string& root, std::uint64_t fileMiB) {
                 workers / file);
 }
 
+// The folders of part d's server, registered for removal should the run end
+// without the server's destructor; forgotten again before that runs.
+class ServerScratch {
+public:
+    explicit ServerScratch(ServerFolders folders) {
+        std::lock_guard lock(scratchMutex);
+        serverScratch = std::move(folders);
+    }
+    ~ServerScratch() {
+        std::lock_guard lock(scratchMutex);
+        serverScratch = {};
+    }
+    ServerScratch(const ServerScratch&) = delete;
+    ServerScratch& operator=(const ServerScratch&) = delete;
+};
+
+std::string smbclientLog(const std::string& logFolder, const std::string& share) {
+    return logFolder + "/smbclient-" + share + ".log";
+}
+
+// 8 smbclient processes, each putting the file onto its share as the name
+// given: all at once when parallel, else one after another. Their output goes
+// to a file per share in logFolder, shown when one fails.
+double runSmbclient(const std::string& source, const std::string& name,
+                    const std::vector<std::string>& shares, int port, const std::string& logFolder,
+                    bool parallel) {
+    // smbclient reads its commands with its own quoting: the path goes in
+    // double quotes, so that a folder with a blank in its name works too.
+    const std::string command = "put \"" + source + "\" " + name;
+    const Clock::time_point start = Clock::now();
+    std::vector<std::pair<pid_t, std::string>> running; // and the share
+    for (const std::string& share : shares) {
+        const pid_t pid = startProgram(
+            {"smbclient", "//127.0.0.1/" + share, "-p", std::to_string(port), "-N", "-c", command},
+            smbclientLog(logFolder, share));
+        running.emplace_back(pid, share);
+        if (!parallel) {
+            waitForProgram(pid, "smbclient put to " + share, smbclientLog(logFolder, share));
+            running.clear();
+        }
+    }
+    for (const auto& [pid, share] : running)
+        waitForProgram(pid, "smbclient put to " + share, smbclientLog(logFolder, share));
+    return secondsSince(start);
+}
+
+// smbclient can end with status 0 without having written the file (a refused
+// open is only printed), so its copies are read back like velmora's.
+void checkSmbclientCopies(const std::vector<std::string>& folders, const std::string& name,
+                          const std::vector<char>& image, const std::string& logFolder,
+                          const std::vector<std::string>& shares) {
+    for (std::size_t i = 0; i < folders.size(); ++i) {
+        const std::string copy = folders[i] + "/" + name;
+        if (!sameContent(copy, image))
+            fail("smbclient: " + copy +
+                 " is not byte-identical to the source; smbclient printed: " +
+                 outputText(smbclientLog(logFolder, shares[i])));
+    }
+}
+
+void smbThroughput(const std::string& root, std::uint64_t fileMiB) {
+    std::string whyNot;
+    std::unique_ptr<testsupport::SambaServer> server = testsupport::SambaServer::start(&whyNot);
+    if (!server) {
+        std::printf("d. SMB throughput: SKIPPED, the private Samba server did not start:\n");
+        std::string line;
+        for (std::istringstream lines(whyNot); std::getline(lines, line);)
+            std::printf("   %s\n", line.c_str());
+        return;
+    }
+    // The helper processes read these at every request. The user's own
+    // credentials file must not decide how the guest shares are reached.
+    ::setenv("VELMORA_SMB_PORT", std::to_string(server->port()).c_str(), 1);
+    ::setenv("VELMORA_SMB_CREDENTIALS", (root + "/no-smb-credentials").c_str(), 1);
+
+    std::vector<std::string> shares, rows, folders;
+    for (int i = 1; i <= kThroughputFolders; ++i) {
+        shares.push_back("b" + std::to_string(i));
+        rows.push_back(server->unc(shares.back()));
+        folders.push_back(server->shareFolder(shares.back()));
+    }
+    const ServerScratch registered(
+        {server->root(), folders, server->hasFullShare() ? server->shareFolder("full") : ""});
+
+    // Both sides write the same name onto the same shares, one run at a time,
+    // so that each writes into empty shares of the same server.
+    const std::uint64_t size = fileMiB * kMiB;
+    const std::string sourceFolder = makeFolder(root + "/smb");
+    const std::string name = "prog.exe";
+    const std::string source = sourceFolder + "/" + name;
+    writeRandomFile(source, size);
+    FakeBatchWindow window;
+    holdFile(window, source);
+    const std::vector<char>& image = *window.fileSet().image();
+
+    // Every timed run starts with the shares emptied and the disk flushed; the
+    // odd round runs the four in reverse order.
+    std::vector<double> velmoraOne, velmoraAll, smbSequential, smbParallel;
+    auto runOne = [&](int which) {
+        clearFolders({&folders});
+        switch (which) {
+        case 0:
+            velmoraOne.push_back(timedCopyBatch(window, rows, 1, folders));
+            break;
+        case 1:
+            velmoraAll.push_back(timedCopyBatch(window, rows, kThroughputFolders, folders));
+            break;
+        case 2:
+            smbSequential.push_back(
+                runSmbclient(source, name, shares, server->port(), sourceFolder, false));
+            checkSmbclientCopies(folders, name, image, sourceFolder, shares);
+            break;
+        default:
+            smbParallel.push_back(
+                runSmbclient(source, name, shares, server->port(), sourceFolder, true));
+            checkSmbclientCopies(folders, name, image, sourceFolder, shares);
+            break;
+        }
+    };
+    // A round of the full size takes most of a minute on 2 cores (the worker
+    // reopens its file every 64 KiB, and over SMB each reopen is an open, a
+    // write and a close on the server): the other rounds run only when they fit
+    // in the time this part may take, else the figures are of the one round.
+    int rounds = 0;
+    double firstRound = 0;
+    for (; rounds < kRounds; ++rounds) {
+        const Clock::time_point roundStart = Clock::now();
+        const bool reverse = rounds % 2 == 1;
+        for (int step = 0; step < 4; ++step)
+            runOne(reverse ? 3 - step : step);
+        if (rounds == 0) {
+            firstRound = secondsSince(roundStart);
+            if (firstRound * kRounds > kSmbSeconds) {
+                rounds = 1;
+                break;
+            }
+        }
+    }
+    clearFolders({&folders});
+
+    const std::uint64_t total = size * kThroughputFolders;
+    const double v1 = median(velmoraOne);
+    const double v8 = median(velmoraAll);
+    const double s = median(smbSequential);
+    const double p = median(smbParallel);
+    char roundsLine[160];
+    if (rounds == kRounds)
+        std::snprintf(roundsLine, sizeof roundsLine, "median of %d rounds", kRounds);
+    else
+        std::snprintf(roundsLine, sizeof roundsLine,
+                      "one round (it took %.0f s; %d would take more than the %.0f s allowed)",
+                      firstRound, kRounds, kSmbSeconds);
+    std::printf("d. SMB throughput: one %llu MiB file of random bytes to %d shares of a private "
+                "Samba server on 127.0.0.1, %s\n",
+                static_cast<unsigned long long>(fileMiB), kThroughputFolders, roundsLine);
+    std::printf("   %-44s %8.3f s %9.1f MB/s   rounds:%s\n", "velmora, TKopirajStart, limit 1", v1,
+                megabytesPerSecond(total, v1), roundsText(velmoraOne).c_str());
+    std::printf("   %-44s %8.3f s %9.1f MB/s   rounds:%s\n", "smbclient put, 8 one after another",
+                s, megabytesPerSecond(total, s), roundsText(smbSequential).c_str());
+    std::printf("   %-44s %8.3f s %9.1f MB/s   rounds:%s\n", "velmora, TKopirajStart, limit 8", v8,
+                megabytesPerSecond(total, v8), roundsText(velmoraAll).c_str());
+    std::printf("   %-44s %8.3f s %9.1f MB/s   rounds:%s\n", "smbclient put, 8 processes at once",
+                p, megabytesPerSecond(total, p), roundsText(smbParallel).c_str());
+    std::printf("   velmora limit 1/sequential smbclient time ratio: %.2f\n", s > 0 ? v1 / s : 0);
+    std::printf("   velmora limit 8/parallel smbclient time ratio: %.2f\n", p > 0 ? v8 / p : 0);
+}
+
 std::uint64_t fileSizeArgument(int argc, char** argv) {
     if (argc == 1)
         return 256;
@@ -648,6 +886,10 @@ std::uint64_t fileSizeArgument(int argc, char** argv) {
 
 int main(int argc, char** argv) {
     blockStopSignals(); // before any thread, so that all of them inherit it
+#ifdef VELMORA_SMB_HELPER_PATH
+    // The SMB helper of this build, unless the caller names another one.
+    ::setenv("VELMORA_SMB_HELPER", VELMORA_SMB_HELPER_PATH, 0);
+#endif
     QCoreApplication application(argc, argv);
     app::applyProgramFormats();
     const std::uint64_t fileMiB = fileSizeArgument(argc, argv);
@@ -663,6 +905,8 @@ int main(int argc, char** argv) {
     cpuWhileWaiting(scratchRoot, std::min(kWaitFileMiB, fileMiB));
     std::fflush(stdout);
     memoryWithLiveWorkers(scratchRoot, std::min(kMemoryFileMiB, fileMiB));
+    std::fflush(stdout);
+    smbThroughput(scratchRoot, fileMiB);
 
     std::printf("\nEvery batch checked: each row marked copied, each copy byte-identical to the "
                 "source. Run time %.1f s.\n",
