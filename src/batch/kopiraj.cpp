@@ -5,6 +5,7 @@
 #include "batch/copyprogress.h"
 #include "batch/elapsed.h"
 #include "batch/rowtarget.h"
+#include "platform/cancellation.h"
 #include "platform/paths.h"
 #include "serverlist/marks.h"
 #include "serverlist/serverlistmodel.h"
@@ -76,6 +77,11 @@ TKopiraj::Outcome TKopiraj::copy() {
     // Data the system kept back and could not write shows up at close.
     if (!file->close())
         return writeFailed();
+    if (Terminated())
+        return Outcome::Aborted;
+    // From here the copy runs to its end: an abort that cancelled a request
+    // half-way through the renames could leave the server without its program.
+    const platform::UncancellableScope toTheEnd;
     if (!fileSystem.fileExists(temp))
         return Outcome::TempMissing;
 

@@ -14,4 +14,12 @@ bool threadCancelRequested() {
     return cancelFlag && cancelFlag->load();
 }
 
+UncancellableScope::UncancellableScope() : saved_(cancelFlag) {
+    cancelFlag = nullptr;
+}
+
+UncancellableScope::~UncancellableScope() {
+    cancelFlag = saved_;
+}
+
 } // namespace velmora::platform

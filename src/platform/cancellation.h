@@ -14,4 +14,18 @@ void setThreadCancelFlag(const std::atomic<bool>* flag);
 // True when the calling thread's flag is set.
 bool threadCancelRequested();
 
+// For its lifetime the calling thread's waits cannot be cancelled: for steps
+// that must run to their end once begun (putting a server's program back).
+// Time-outs still bound them.
+class [[nodiscard]] UncancellableScope {
+public:
+    UncancellableScope();
+    ~UncancellableScope();
+    UncancellableScope(const UncancellableScope&) = delete;
+    UncancellableScope& operator=(const UncancellableScope&) = delete;
+
+private:
+    const std::atomic<bool>* saved_;
+};
+
 } // namespace velmora::platform

@@ -294,6 +294,26 @@ TEST_F(CopyWorkerTest, AbortStopsTheCopyAndLeavesTheTemporaryFile) {
     EXPECT_EQ(lista().mark(0), MarkCopyFailed);
 }
 
+TEST_F(CopyWorkerTest, AbortDuringTheRenamesCannotLeaveTheServerWithoutItsProgram) {
+    holdFile(patternBytes(10000));
+    const std::string a = folder("a");
+    put(a + "/prog.exe", "running version");
+    window.load({a});
+    fileSystem.cancellableRenames = true;
+    fileSystem.renameGate.shut();
+    (new TKopirajStart(context))->Start();
+    // Held at the move of the running version to the backup name.
+    ASSERT_TRUE(
+        testsupport::processEventsUntil([&] { return fileSystem.renameGate.waiting() == 1; }));
+    EXPECT_EQ(abortCopy(context->state(), lista(), 0), AbortOutcome::Aborted);
+    fileSystem.renameGate.open();
+    settle();
+    // Once begun, the renames run to their end.
+    EXPECT_EQ(contentOf(a + "/prog.exe"), patternBytes(10000));
+    EXPECT_EQ(contentOf(a + "/_prog.exe"), "running version");
+    EXPECT_EQ(lista().mark(0), MarkCopied);
+}
+
 TEST_F(CopyWorkerTest, ImageReadAtAddIsSentEvenWhenTheSetIsCleared) {
     const QByteArray bytes = patternBytes(50000);
     const std::string local = holdFile(bytes);

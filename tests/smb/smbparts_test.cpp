@@ -60,7 +60,7 @@ TEST(SmbAttributes, ModeBitsOfTheLibraryGiveWindowsAttributes) {
 TEST(SmbCredentials, AuthenticationFileOrGuest) {
     testsupport::ScratchFolder folder;
     const std::string path = folder.path() + "/credentials";
-    std::ofstream(path) << "username = admin\n  password=  p = ss word \r\ndomain\t= FIRMA\n"
+    std::ofstream(path) << "Username = admin\n  password=  p = ss word \r\nDOMAIN\t= FIRMA\n"
                         << "# other = ignored\n";
     const smbhelper::Credentials read = smbhelper::readCredentialsFile(path);
     EXPECT_EQ(read.username, "admin");

@@ -21,6 +21,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <thread>
 
 #include <unistd.h>
 
@@ -174,6 +175,27 @@ TEST_F(SmbShareTest, RenameNeverReplacesAndTheFolderTestWantsAFolder) {
     EXPECT_FALSE(fs.directoryExists(folder + "\\b"));
     EXPECT_TRUE(fs.fileExists(folder + "\\b"));
     EXPECT_FALSE(fs.fileExists(folder));
+}
+
+TEST_F(SmbShareTest, AFileOpenForWritingIsSharedWithNobody) {
+    const std::string onDisk = server->shareFolder("pub") + "/excl";
+    const std::string file = shareFolder(*server, "pub", "excl") + "\\prog.exe~";
+    std::ofstream(onDisk + "/prog.exe~") << "first writer";
+    auto first = platform::fileSystemFor(file).reopenForWriting(file, 0);
+    ASSERT_TRUE(first.ok()) << first.error().message;
+    // Another worker (another thread, another connection) gets neither a new
+    // file nor the same one, and truncates nothing.
+    bool created = true;
+    bool reopened = true;
+    std::thread([&] {
+        platform::FileSystem& fs = platform::fileSystemFor(file);
+        created = fs.createForWriting(file).ok();
+        reopened = fs.reopenForWriting(file, 0).ok();
+    }).join();
+    EXPECT_FALSE(created);
+    EXPECT_FALSE(reopened);
+    EXPECT_EQ(contentOf(onDisk + "/prog.exe~"), "first writer");
+    EXPECT_TRUE(first.value()->close().ok());
 }
 
 TEST_F(SmbShareTest, MissingShareAndReadOnlyShareCannotTakeTheFile) {

@@ -34,6 +34,7 @@ protected:
         context->close();
         fileSystem.writeGate.open();
         fileSystem.folderGate.open();
+        fileSystem.renameGate.open();
         processEventsUntil([this] { return idle(); }, 10000);
     }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/cancellation.h"
 #include "platform/filesystem.h"
 #include "platform/localfilesystem.h"
 
@@ -67,8 +68,11 @@ private:
 // rename that fails, a file that the existence test does not see.
 class FaultyFileSystem final : public platform::FileSystem {
 public:
-    Gate writeGate;                    // every write passes it
-    Gate folderGate;                   // every directoryExists passes it
+    Gate writeGate;  // every write passes it
+    Gate folderGate; // every directoryExists passes it
+    Gate renameGate; // every renameNoReplace passes it
+    // Renames fail once the thread is asked to stop, as network requests do.
+    std::atomic<bool> cancellableRenames{false};
     std::atomic<int> shortWriteAt{-1}; // the write of this number (from 0) comes up short
     std::atomic<bool> failReopen{false};
     std::atomic<bool> failClose{false};
@@ -102,6 +106,9 @@ public:
         return local_.deleteFile(path);
     }
     platform::Status renameNoReplace(const std::string& from, const std::string& to) override {
+        renameGate.pass();
+        if (cancellableRenames && platform::threadCancelRequested())
+            return platform::systemError(ECANCELED);
         if (failRenameFrom.count(from) != 0)
             return platform::systemError(EACCES);
         return local_.renameNoReplace(from, to);

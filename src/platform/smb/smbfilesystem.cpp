@@ -3,6 +3,7 @@
 #include "smbsession.h"
 #include "smburl.h"
 
+#include <algorithm>
 #include <cerrno>
 
 #include <sys/stat.h>
@@ -46,8 +47,14 @@ public:
     Result<std::size_t> write(const char* data, std::size_t size) override {
         if (closed_)
             return Error{EBADF, "The file is closed"};
-        pending_.append(data, size);
-        if (pending_.size() >= kGatherLimit) {
+        // In pieces, so that no request grows past the gathering limit.
+        std::size_t taken = 0;
+        while (taken < size) {
+            const std::size_t piece = std::min(size - taken, kGatherLimit - pending_.size());
+            pending_.append(data + taken, piece);
+            taken += piece;
+            if (pending_.size() < kGatherLimit)
+                break;
             WireWriter request;
             request.op(Op::Write).u32(handle_).bytes(pending_);
             pending_.clear();

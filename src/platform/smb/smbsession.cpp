@@ -2,6 +2,7 @@
 
 #include "platform/cancellation.h"
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <memory>
@@ -46,10 +47,17 @@ Status SmbSession::startHelper(const SmbSettings& settings) {
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0)
         return lastSystemError();
     int childEnd = pair[1];
-    if (childEnd == kHelperChannel) {
-        // dup2 onto itself would leave close-on-exec set.
+    if (childEnd <= kHelperChannel) {
+        // Out of the way of the descriptors the helper gets (0, 1 and 3): a
+        // dup2 onto itself would leave close-on-exec set, and 0 or 1 would be
+        // replaced by /dev/null before the channel is moved to 3.
         childEnd = fcntl(pair[1], F_DUPFD_CLOEXEC, kHelperChannel + 1);
         close(pair[1]);
+        if (childEnd < 0) {
+            Error error = lastSystemError();
+            close(pair[0]);
+            return error;
+        }
     }
 
     const std::string parent = std::to_string(getpid());
@@ -84,7 +92,10 @@ Status SmbSession::startHelper(const SmbSettings& settings) {
     pid_ = pid;
     channel_ = pair[0];
     settings_ = settings;
-    ++incarnation_;
+    // Unique in the process, so a file handed to another thread is never taken
+    // for one of that thread's own helper.
+    static std::atomic<std::uint64_t> helpersStarted{0};
+    incarnation_ = ++helpersStarted;
     return {};
 }
 
@@ -175,6 +186,10 @@ Status SmbSession::receive(std::string& frame, Deadline deadline) {
 }
 
 Result<std::string> SmbSession::call(const WireWriter& request) {
+    if (threadCancelRequested())
+        return ownError(ECANCELED, "The request was cancelled");
+    if (request.data().size() > kMaxFrame)
+        return ownError(EFBIG, "The request is too large");
     const SmbSettings settings = currentSmbSettings();
     if (channel_ >= 0 && !(settings == settings_))
         stopHelper(false);

@@ -31,8 +31,8 @@ public:
     // error number), or the error the helper or the server reported.
     Result<std::string> call(const WireWriter& request);
 
-    // Counts the helper processes this session has started. Handles that a
-    // helper gave out are valid only while its number is current.
+    // The number of the session's current helper, unique in the process.
+    // Handles that a helper gave out are valid only while its number is current.
     std::uint64_t incarnation() const { return incarnation_; }
 
 private:

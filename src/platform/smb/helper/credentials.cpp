@@ -1,5 +1,6 @@
 #include "credentials.h"
 
+#include <cctype>
 #include <cstdlib>
 #include <fstream>
 #include <string_view>
@@ -29,7 +30,9 @@ Credentials readCredentialsFile(const std::string& path) {
         const auto equals = line.find('=');
         if (equals == std::string::npos)
             continue;
-        const std::string key = trimmed(std::string_view(line).substr(0, equals));
+        std::string key = trimmed(std::string_view(line).substr(0, equals));
+        for (char& c : key)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         const std::string value = trimmed(std::string_view(line).substr(equals + 1));
         if (key == "username")
             found.username = value;

@@ -30,6 +30,7 @@ namespace {
 constexpr int kChannel = 3;
 
 Credentials logon;
+SMBCCTX* library = nullptr;
 
 void supplyLogon(SMBCCTX*, const char*, const char*, char* workgroup, int workgroupLength,
                  char* user, int userLength, char* password, int passwordLength) {
@@ -146,6 +147,9 @@ private:
         return out;
     }
 
+    // Opens for writing, shared with nobody (as Windows' share mode 0): a file
+    // that someone else holds open cannot be opened, and the server refuses the
+    // open before it would truncate such a file.
     WireWriter open(const std::string& url, int flags, std::uint64_t offset) {
         int fd = -1;
         if (lingering_ && lingering_->url == url && !(flags & O_TRUNC)) {
@@ -154,11 +158,13 @@ private:
             lingering_.reset();
         } else {
             settleLingering();
+            smbc_setOptionOpenShareMode(library, SMBC_SHAREMODE_DENY_ALL);
             errno = 0;
             fd = smbc_open(url.c_str(), flags, 0666);
         }
         if (fd < 0)
             return failure(lastError());
+
         if (offset != 0 &&
             smbc_lseek(fd, static_cast<off_t>(offset), SEEK_SET) != static_cast<off_t>(offset)) {
             const std::uint32_t code = lastError();
@@ -230,6 +236,8 @@ private:
     }
 
     // The library's rename replaces an existing target; the program's never does.
+    // The test and the rename are two requests: a file that another client
+    // creates between them would still be replaced.
     WireWriter rename(const std::string& from, const std::string& to) {
         if (auto failed = closeFailures_.find(from); failed != closeFailures_.end())
             return failure(failed->second);
@@ -252,6 +260,8 @@ private:
     }
 
     WireWriter readFile(const std::string& url) {
+        // Others may read the file meanwhile, but not change it.
+        smbc_setOptionOpenShareMode(library, SMBC_SHAREMODE_DENY_WRITE);
         errno = 0;
         const int fd = smbc_open(url.c_str(), O_RDONLY, 0);
         if (fd < 0)
@@ -311,6 +321,7 @@ bool setUpLibrary(int port, int timeoutSeconds) {
         return false;
     }
     smbc_set_context(context);
+    library = context;
     return true;
 }
 
