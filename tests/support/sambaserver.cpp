@@ -306,16 +306,20 @@ void signalServer(const WatchPlan& plan, pid_t smbd, int sig) {
 }
 
 // Samba maps the user of "priv" to a Unix account, so it must exist. Another test program may
-// be creating it at the same moment, so only its absence afterwards is a failure.
+// be creating it at the same moment (and hold the lock on the account files), so only its
+// absence after a few tries is a failure.
 bool ensureUnixAccount(const char* user, const std::string& scratch, std::string* whyNot) {
-    if (getpwnam(user))
-        return true;
     const std::string output = scratch + "/useradd.log";
-    runProgram({findProgram("useradd"), "--system", "--no-create-home", "--shell",
-                "/usr/sbin/nologin", user},
-               {}, output, kToolLimit);
-    if (getpwnam(user))
-        return true;
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        if (getpwnam(user))
+            return true;
+        runProgram({findProgram("useradd"), "--system", "--no-create-home", "--shell",
+                    "/usr/sbin/nologin", user},
+                   {}, output, kToolLimit);
+        if (getpwnam(user))
+            return true;
+        usleep(200 * 1000);
+    }
     say(whyNot, std::string("cannot create the Unix account ") + user + ": " + readFile(output));
     return false;
 }
