@@ -63,7 +63,7 @@ public:
     // Opens an existing file for writing, shared with nobody, positioned at the
     // offset; fails when the file does not exist.
     virtual Result<std::unique_ptr<WritableFile>> reopenForWriting(const std::string& path,
-                                                                    std::uint64_t offset) = 0;
+                                                                   std::uint64_t offset) = 0;
     // Deletes a file (not a folder).
     virtual Status deleteFile(const std::string& path) = 0;
     // Renames a file; fails when anything of the new name exists, instead of
