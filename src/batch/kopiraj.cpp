@@ -41,7 +41,7 @@ TKopiraj::Outcome TKopiraj::copy() {
         return Outcome::CannotCreate;
     auto created = fileSystem.createForWriting(temp);
     if (!created)
-        return Terminated() ? Outcome::Aborted : Outcome::CannotCreate;
+        return unlessAborted(Outcome::CannotCreate);
     std::unique_ptr<WritableFile> file = std::move(created).value();
 
     std::uint64_t written = 0;
@@ -52,7 +52,7 @@ TKopiraj::Outcome TKopiraj::copy() {
         auto result = file->write(image.data() + written, block);
         if (!result || result.value() != block) {
             (void)file->close();
-            return writeFailed();
+            return unlessAborted(Outcome::WriteFailed);
         }
         written += block;
         sinceOpened += block;
@@ -64,10 +64,10 @@ TKopiraj::Outcome TKopiraj::copy() {
         if (sinceOpened >= kReopenEvery) {
             // A reopen that fails leaves the copy short, like a write that fails.
             if (!file->close())
-                return writeFailed();
+                return unlessAborted(Outcome::WriteFailed);
             auto reopened = fileSystem.reopenForWriting(temp, written);
             if (!reopened)
-                return writeFailed();
+                return unlessAborted(Outcome::WriteFailed);
             file = std::move(reopened).value();
             sinceOpened = 0;
         }
@@ -76,7 +76,7 @@ TKopiraj::Outcome TKopiraj::copy() {
 
     // Data the system kept back and could not write shows up at close.
     if (!file->close())
-        return writeFailed();
+        return unlessAborted(Outcome::WriteFailed);
     if (Terminated())
         return Outcome::Aborted;
     // From here the copy runs to its end: an abort that cancelled a request
@@ -96,10 +96,10 @@ TKopiraj::Outcome TKopiraj::copy() {
     return putInPlace(fileSystem, temp);
 }
 
-// A write that failed because the abort cancelled a wait on the server is the
+// A step that failed because the abort cancelled a wait on the server is the
 // abort, which has already marked the row.
-TKopiraj::Outcome TKopiraj::writeFailed() const {
-    return Terminated() ? Outcome::Aborted : Outcome::WriteFailed;
+TKopiraj::Outcome TKopiraj::unlessAborted(Outcome failure) const {
+    return Terminated() ? Outcome::Aborted : failure;
 }
 
 TKopiraj::Outcome TKopiraj::putInPlace(FileSystem& fileSystem, const std::string& temp) {

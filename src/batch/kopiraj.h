@@ -58,7 +58,7 @@ private:
 
     void Execute() override;
     Outcome copy();
-    Outcome writeFailed() const;
+    Outcome unlessAborted(Outcome failure) const;
     Outcome putInPlace(platform::FileSystem& fileSystem, const std::string& temp);
     void showProgress(std::uint64_t totalBytes);
     void report(Outcome outcome);

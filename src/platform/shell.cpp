@@ -10,6 +10,7 @@
 #else
 #include "paths.h"
 #include "process.h"
+#include "smb/smburl.h"
 
 #include <cstdlib>
 #endif
@@ -41,57 +42,9 @@ std::string openerProgram() {
     return opener != nullptr && *opener != '\0' ? opener : "xdg-open";
 }
 
-// Characters that a URL path may carry as they are.
-bool isUrlSafe(unsigned char c) {
-    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))
-        return true;
-    switch (c) {
-    case '-':
-    case '.':
-    case '_':
-    case '~':
-    case '/':
-    case '!':
-    case '$':
-    case '&':
-    case '\'':
-    case '(':
-    case ')':
-    case '*':
-    case '+':
-    case ',':
-    case ';':
-    case '=':
-    case ':':
-    case '@':
-        return true;
-    default:
-        return false;
-    }
-}
-
-// \\host\share\path as smb://host/share/path. Characters a URL cannot carry
-// (a space, "#", "?", "%", bytes beyond ASCII) are percent-encoded, so that a
-// folder named "a #2" is not cut short at "#".
-std::string smbUrl(const std::string& path) {
-    static const char hex[] = "0123456789ABCDEF";
-    std::string url = "smb://";
-    for (std::size_t i = 2; i < path.size(); ++i) {
-        const auto c = static_cast<unsigned char>(path[i] == '\\' ? '/' : path[i]);
-        if (isUrlSafe(c)) {
-            url.push_back(static_cast<char>(c));
-        } else {
-            url.push_back('%');
-            url.push_back(hex[c >> 4]);
-            url.push_back(hex[c & 0x0F]);
-        }
-    }
-    return url;
-}
-
 std::string openerArgument(const std::string& path) {
     if (isNetworkPath(path))
-        return smbUrl(path);
+        return smb::smbUrlFor(path).value_or("smb://");
     std::string local = localSystemPath(path);
     // The opener would take a leading "-" as an option of its own.
     if (!local.empty() && local[0] == '-')

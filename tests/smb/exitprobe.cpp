@@ -3,12 +3,12 @@
 // program prints the process ids of its SMB helpers and ends at once, as the
 // window's close does (quick_exit, no waiting for threads).
 #include "platform/filesystem.h"
+#include "support/childprocesses.h"
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -18,15 +18,7 @@
 namespace {
 
 std::vector<long> helperChildren() {
-    std::vector<long> found;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
-        std::ifstream stat(entry.path() / "stat");
-        std::string pid, name, state;
-        long parent = 0;
-        if (stat >> pid >> name >> state >> parent && parent == getpid() && name == "(velmora-smb)")
-            found.push_back(std::stol(pid));
-    }
-    return found;
+    return velmora::testsupport::childProcessesNamed("velmora-smb");
 }
 
 // Sockets the process holds: its channel to the program, and its connection to

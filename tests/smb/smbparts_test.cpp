@@ -22,8 +22,9 @@ TEST(SmbUrl, NetworkPathsBecomeLibraryUrls) {
     EXPECT_EQ(smbUrlFor("\\\\"), std::nullopt);
     // Bytes the URL syntax would take as its own reach the server as names.
     EXPECT_EQ(smbUrlFor("\\\\h\\s\\50%?#@:;x.txt"), "smb://h/s/50%25%3F%23%40%3A%3Bx.txt");
-    // Blanks and the bytes of non-ASCII names pass as they stand.
-    EXPECT_EQ(smbUrlFor("\\\\h\\s\\Nova verzija\\Šifre.exe"), "smb://h/s/Nova verzija/Šifre.exe");
+    // Blanks and the bytes of non-ASCII names as well (UTF-8 "Š" is C5 A0).
+    EXPECT_EQ(smbUrlFor("\\\\h\\s\\Nova verzija\\Šifre.exe"),
+              "smb://h/s/Nova%20verzija/%C5%A0ifre.exe");
 }
 
 TEST(SmbWire, ValuesComeBackInOrderAndATruncatedReplyIsCaught) {

@@ -6,6 +6,8 @@
 #include "batch/verstart.h"
 #include "platform/filesystem.h"
 #include "serverlist/marks.h"
+#include "support/batchfixture.h"
+#include "support/childprocesses.h"
 #include "support/fakebatchwindow.h"
 #include "support/qtprinting.h"
 #include "support/sambaserver.h"
@@ -29,14 +31,8 @@ namespace velmora::batch {
 namespace {
 
 using namespace serverlist;
+using testsupport::patternBytes;
 using testsupport::SambaServer;
-
-QByteArray pattern(int n) {
-    QByteArray bytes(n, '\0');
-    for (int i = 0; i < n; ++i)
-        bytes[i] = static_cast<char>((i * 13 + i / 4096) & 0xff);
-    return bytes;
-}
 
 QByteArray contentOf(const std::string& path) {
     QFile file(QString::fromStdString(path));
@@ -49,15 +45,7 @@ bool exists(const std::string& path) {
 
 // The helper processes this process has started and that are still there.
 int helperProcesses() {
-    int count = 0;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
-        std::ifstream stat(entry.path() / "stat");
-        std::string pid, name, state;
-        long parent = 0;
-        if (stat >> pid >> name >> state >> parent && parent == getpid() && name == "(velmora-smb)")
-            ++count;
-    }
-    return count;
+    return static_cast<int>(testsupport::childProcessesNamed("velmora-smb").size());
 }
 
 // Batches on \\127.0.0.1\share rows of a private Samba server, through the same
@@ -127,9 +115,10 @@ protected:
 };
 
 TEST_F(SmbShareTest, CopyKeepsTheBackupAndStampThenTheVersionCheckFindsItIdentical) {
-    const std::string onDisk = server->shareFolder("pub") + "/srv01";
-    const std::string row = shareFolder(*server, "pub", "srv01");
-    const QByteArray first = pattern(300000); // several reopens, not a block multiple
+    // A branch name with a blank and a Serbian letter reaches the server as written.
+    const std::string onDisk = server->shareFolder("pub") + "/srv01 Šabac";
+    const std::string row = shareFolder(*server, "pub", "srv01 Šabac");
+    const QByteArray first = patternBytes(300000); // several reopens, not a block multiple
     const std::string local = holdFile(first);
     window.load({row});
     run(new TKopirajStart(context));
@@ -139,7 +128,7 @@ TEST_F(SmbShareTest, CopyKeepsTheBackupAndStampThenTheVersionCheckFindsItIdentic
     EXPECT_FALSE(exists(onDisk + "/prog.exe~"));
 
     // The second copy moves the first to the backup name; both carry the stamp.
-    const QByteArray second = pattern(70000);
+    const QByteArray second = patternBytes(70000);
     QFile(QString::fromStdString(local)).remove();
     window.fileSet().clear();
     holdFile(second);
@@ -199,7 +188,7 @@ TEST_F(SmbShareTest, AFileOpenForWritingIsSharedWithNobody) {
 }
 
 TEST_F(SmbShareTest, MissingShareAndReadOnlyShareCannotTakeTheFile) {
-    holdFile(pattern(5000));
+    holdFile(patternBytes(5000));
     window.load({server->unc("nosuch", "srv"), server->unc("ro")});
     run(new TKopirajStart(context));
     for (int row = 0; row < 2; ++row) {
@@ -214,7 +203,7 @@ TEST_F(SmbShareTest, FullShareFailsTheCopyAndKeepsTheServersProgram) {
         GTEST_SKIP() << "no small file system could be mounted for the full share";
     const std::string onDisk = server->shareFolder("full");
     { std::ofstream(onDisk + "/prog.exe") << "running version"; }
-    holdFile(pattern(3 << 20)); // larger than the share's disk
+    holdFile(patternBytes(3 << 20)); // larger than the share's disk
     window.load({server->unc("full")});
     run(new TKopirajStart(context));
     EXPECT_EQ(mark(0), MarkCopyFailed);
@@ -232,7 +221,7 @@ TEST_F(SmbShareTest, TargetHeldOpenByAnotherClientCannotBeReplaced) {
     // program on the server would.
     auto holder = platform::fileSystemFor(row).reopenForWriting(row + "\\prog.exe", 0);
     ASSERT_TRUE(holder.ok()) << holder.error().message;
-    holdFile(pattern(10000));
+    holdFile(patternBytes(10000));
     window.load({row});
     run(new TKopirajStart(context));
     EXPECT_EQ(mark(0), MarkCopyFailed);
@@ -274,10 +263,10 @@ TEST_F(SmbShareTest, PrivateShareNeedsTheRightCredentials) {
     run(new TProveraStart(context));
     EXPECT_EQ(mark(0), MarkReachable);
 
-    holdFile(pattern(4000));
+    holdFile(patternBytes(4000));
     run(new TKopirajStart(context));
     EXPECT_EQ(mark(0), MarkCopied) << info(0);
-    EXPECT_EQ(contentOf(server->shareFolder("priv") + "/prog.exe"), pattern(4000));
+    EXPECT_EQ(contentOf(server->shareFolder("priv") + "/prog.exe"), patternBytes(4000));
 }
 
 TEST_F(SmbShareTest, ServerStoppedDuringTheCopyFailsTheRowWithoutHanging) {
@@ -286,7 +275,7 @@ TEST_F(SmbShareTest, ServerStoppedDuringTheCopyFailsTheRowWithoutHanging) {
     ASSERT_NE(dying, nullptr) << why;
     useServer(*dying);
     const std::string temporary = dying->shareFolder("pub") + "/prog.exe~";
-    holdFile(pattern(256 << 20));
+    holdFile(patternBytes(256 << 20));
     window.load({dying->unc("pub")});
     (new TKopirajStart(context))->Start();
     // Stopped first, so the copy is surely still under way when it dies.
@@ -307,7 +296,7 @@ TEST_F(SmbShareTest, AbortEndsACopyToAHungServerAndTheTimeOutBoundsAReachability
     ASSERT_NE(hung, nullptr) << why;
     useServer(*hung);
     hung->pause();
-    holdFile(pattern(100000));
+    holdFile(patternBytes(100000));
     window.load({hung->unc("pub")});
     const int helpersBefore = helperProcesses();
     (new TKopirajStart(context))->Start();

@@ -98,7 +98,7 @@ Result<std::unique_ptr<WritableFile>> openRequest(const WireWriter& request) {
     WireReader in(reply.value());
     const std::uint32_t handle = in.u32();
     if (!in.ok())
-        return Error{EPROTO, "The SMB helper sent a malformed reply"};
+        return malformedReply();
     return std::unique_ptr<WritableFile>(
         std::make_unique<SmbWritableFile>(handle, session.incarnation()));
 }
@@ -127,7 +127,7 @@ Result<std::vector<char>> SmbFileSystem::readWholeFile(const std::string& path) 
     WireReader in(reply.value());
     const std::string_view content = in.bytesView();
     if (!in.ok())
-        return Error{EPROTO, "The SMB helper sent a malformed reply"};
+        return malformedReply();
     return std::vector<char>(content.begin(), content.end());
 }
 
@@ -141,7 +141,7 @@ Result<DirectoryEntry> SmbFileSystem::findEntry(const std::string& path) {
     const std::int64_t modified = in.i64();
     const auto mode = static_cast<mode_t>(in.u32());
     if (!in.ok())
-        return Error{EPROTO, "The SMB helper sent a malformed reply"};
+        return malformedReply();
     entry.attributes = attributesFromMode(mode);
     if (entry.attributes & AttrDirectory)
         entry.size = 0;

@@ -33,6 +33,10 @@ Error ownError(int code, const char* text) {
 
 } // namespace
 
+Error malformedReply() {
+    return ownError(EPROTO, "The SMB helper sent a malformed reply");
+}
+
 SmbSession& SmbSession::forThisThread() {
     thread_local SmbSession session;
     return session;
@@ -165,7 +169,7 @@ Status SmbSession::receive(std::string& frame, Deadline deadline) {
                 return {};
             const std::uint32_t length = frameLength(header);
             if (length > kMaxFrame)
-                return ownError(EPROTO, "The SMB helper sent a malformed reply");
+                return malformedReply();
             frame.assign(length, '\0');
             inHeader = false;
             got = 0;
@@ -214,7 +218,7 @@ Result<std::string> SmbSession::call(const WireWriter& request) {
     const std::uint32_t code = reader.u32();
     if (!reader.ok()) {
         stopHelper(true);
-        return ownError(EPROTO, "The SMB helper sent a malformed reply");
+        return malformedReply();
     }
     if (code != 0)
         return systemError(static_cast<int>(code));

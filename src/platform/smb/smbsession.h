@@ -18,6 +18,9 @@ namespace velmora::platform::smb {
 // A request that the thread is asked to cancel, or that outlasts the time-out,
 // kills the helper, so no thread stays stuck on a server that does not answer;
 // the next request starts a new one.
+// The error of a reply that does not hold what its request promises.
+Error malformedReply();
+
 class SmbSession {
 public:
     static SmbSession& forThisThread();

@@ -10,11 +10,9 @@ bool isSeparator(char c) {
     return c == '\\' || c == '/';
 }
 
-// Unreserved in URLs, plus the blank and the bytes of non-ASCII names, which
-// the library takes as they stand.
+// Unreserved in URLs and the sub-delimiters that neither the library nor a
+// desktop opener takes as syntax in a path.
 bool passesUnchanged(unsigned char c) {
-    if (c >= 0x80)
-        return true;
     if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))
         return true;
     switch (c) {
@@ -22,7 +20,6 @@ bool passesUnchanged(unsigned char c) {
     case '.':
     case '_':
     case '~':
-    case ' ':
     case '$':
     case '!':
     case '\'':
