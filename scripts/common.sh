@@ -8,10 +8,10 @@ BUILD="${VELMORA_BUILD_DIR:-$ROOT/build}"
 # Debian packages the build, the program and its tests need.
 PACKAGES=(
     cmake g++ make pkg-config
-    qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins
+    qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libqt6sql6-sqlite libqt6sql6-odbc
     libgtest-dev
     libsmbclient-dev samba smbclient
-    xdg-utils fonts-liberation fonts-dejavu-core
+    xdg-utils iputils-ping fonts-liberation fonts-dejavu-core
 )
 
 install_packages() {

@@ -1,4 +1,5 @@
 #include "localwritablefile.h"
+#include "programfile.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -241,6 +242,11 @@ int renameWithoutReplacing(const char* from, const char* to) {
 } // namespace
 
 Status deleteLocalFile(const std::string& path) {
+    // As on Windows, the file of a running program stays: deleting it would
+    // only take its name, and a program started from it a moment later (from a
+    // terminal, say) would find it gone.
+    if (isRunningProgramFile(path))
+        return systemError(ETXTBSY);
     // Fails for a folder (EISDIR).
     if (::unlink(path.c_str()) != 0)
         return lastSystemError();

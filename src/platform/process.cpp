@@ -57,8 +57,26 @@ bool isExecutableFile(const std::string& path) {
            ::access(path.c_str(), X_OK) == 0;
 }
 
-// The file that execvp would run for the program, or empty.
-std::string findProgram(const std::string& program) {
+// What the children tell the parent through the pipe: the started process's
+// id, or the errno of a failed fork or exec. Small enough to be written at once.
+struct Report {
+    int isError;
+    int value;
+};
+
+// Only async-signal-safe calls: it runs between fork and exec.
+void report(int fd, int isError, int value) {
+    const Report message{isError, value};
+    [[maybe_unused]] const ssize_t written = ::write(fd, &message, sizeof message);
+}
+
+#endif
+
+} // namespace
+
+#ifndef _WIN32
+
+std::string findProgramOnPath(const std::string& program) {
     if (program.empty())
         return {};
     if (program.find('/') != std::string::npos)
@@ -82,19 +100,19 @@ std::string findProgram(const std::string& program) {
     }
 }
 
-// Writes errno into the pipe; only async-signal-safe calls.
-void reportErrno(int fd) {
-    const int code = errno;
-    [[maybe_unused]] const ssize_t written = ::write(fd, &code, sizeof code);
-}
-
 #endif
 
-} // namespace
+Status startDetached(const std::string& program, const std::vector<std::string>& args) {
+    auto started = startDetachedProcess(program, args);
+    if (!started)
+        return started.error();
+    return {};
+}
 
 #ifdef _WIN32
 
-Status startDetached(const std::string& program, const std::vector<std::string>& args) {
+Result<long> startDetachedProcess(const std::string& program,
+                                  const std::vector<std::string>& args) {
     std::string line;
     appendQuoted(line, program);
     for (const std::string& arg : args) {
@@ -115,13 +133,14 @@ Status startDetached(const std::string& program, const std::vector<std::string>&
         return lastSystemError();
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
-    return {};
+    return static_cast<long>(process.dwProcessId);
 }
 
 #else
 
-Status startDetached(const std::string& program, const std::vector<std::string>& args) {
-    const std::string file = findProgram(program);
+Result<long> startDetachedProcess(const std::string& program,
+                                  const std::vector<std::string>& args) {
+    const std::string file = findProgramOnPath(program);
     if (file.empty()) {
         Error error = systemError(ENOENT);
         error.message = program + ": " + error.message;
@@ -142,23 +161,23 @@ Status startDetached(const std::string& program, const std::vector<std::string>&
 
     // The grandchild reports a failed exec through this pipe; a successful exec
     // closes it, so the parent reads nothing.
-    int report[2];
-    if (::pipe2(report, O_CLOEXEC) != 0)
+    int channel[2];
+    if (::pipe2(channel, O_CLOEXEC) != 0)
         return lastSystemError();
 
     const pid_t child = ::fork();
     if (child < 0) {
         const Error error = lastSystemError();
-        ::close(report[0]);
-        ::close(report[1]);
+        ::close(channel[0]);
+        ::close(channel[1]);
         return error;
     }
     if (child == 0) {
-        ::close(report[0]);
+        ::close(channel[0]);
         ::setsid();
         const pid_t grandchild = ::fork();
         if (grandchild < 0) {
-            reportErrno(report[1]);
+            report(channel[1], 1, errno);
             ::_exit(1);
         }
         if (grandchild == 0) {
@@ -166,28 +185,40 @@ Status startDetached(const std::string& program, const std::vector<std::string>&
             ::sigprocmask(SIG_SETMASK, &noSignals, nullptr);
             ::signal(SIGPIPE, SIG_DFL);
             ::execve(file.c_str(), argv.data(), envp);
-            reportErrno(report[1]);
+            report(channel[1], 1, errno);
             ::_exit(127);
         }
+        report(channel[1], 0, static_cast<int>(grandchild));
         ::_exit(0);
     }
 
-    ::close(report[1]);
+    ::close(channel[1]);
     // The child exits at once; waiting for it leaves no zombie behind.
     while (::waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
     }
-    int code = 0;
-    ssize_t got;
-    do {
-        got = ::read(report[0], &code, sizeof code);
-    } while (got < 0 && errno == EINTR);
-    ::close(report[0]);
-    if (got == static_cast<ssize_t>(sizeof code)) {
-        Error error = systemError(code);
+    // Reads until the pipe closes: the id comes from the child, an exec failure
+    // (if any) from the grandchild, in either order.
+    long started = -1;
+    int failure = 0;
+    Report message{};
+    for (;;) {
+        const ssize_t got = ::read(channel[0], &message, sizeof message);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got != static_cast<ssize_t>(sizeof message))
+            break;
+        if (message.isError)
+            failure = message.value;
+        else
+            started = message.value;
+    }
+    ::close(channel[0]);
+    if (failure != 0 || started < 0) {
+        Error error = systemError(failure != 0 ? failure : ECHILD);
         error.message = program + ": " + error.message;
         return error;
     }
-    return {};
+    return started;
 }
 
 #endif

@@ -15,4 +15,15 @@ namespace velmora::platform {
 // started: it fails when the program cannot be found or executed.
 Status startDetached(const std::string& program, const std::vector<std::string>& args);
 
+// The same, giving the id of the started process.
+Result<long> startDetachedProcess(const std::string& program,
+                                  const std::vector<std::string>& args);
+
+#ifndef _WIN32
+// The file that exec would run for the program: the program itself when it
+// names a path, else the first executable of that name on PATH; empty when
+// there is none.
+std::string findProgramOnPath(const std::string& program);
+#endif
+
 } // namespace velmora::platform

@@ -8,27 +8,60 @@
 #pragma comment(lib, "shell32.lib")
 #endif
 #else
+#include "commandline.h"
 #include "paths.h"
 #include "process.h"
+#include "programfile.h"
 #include "smb/smburl.h"
 
+#include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
+#include <fstream>
+#include <thread>
+#include <vector>
 #endif
 
 namespace velmora::platform {
 
+std::string pingParameters(const std::string& host, bool continuous) {
+    return continuous ? host + " -t" : host;
+}
+
 #ifdef _WIN32
 
-Status shellOpen(const std::string& path) {
+namespace {
+
+Status shellExecute(WindowOwner owner, const char* file, const char* parameters,
+                    const char* folder, int show) {
     SetLastError(ERROR_SUCCESS);
     const HINSTANCE result =
-        ShellExecuteA(nullptr, "open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+        ShellExecuteA(static_cast<HWND>(owner), "open", file, parameters, folder, show);
     const auto code = reinterpret_cast<INT_PTR>(result);
     if (code > 32)
         return {};
     // ShellExecute's own small codes match the system's for the common cases.
     const DWORD last = GetLastError();
     return systemError(last != ERROR_SUCCESS ? static_cast<int>(last) : static_cast<int>(code));
+}
+
+} // namespace
+
+Status shellOpen(const std::string& path, WindowOwner owner) {
+    return shellExecute(owner, path.c_str(), "", "", SW_SHOWNORMAL);
+}
+
+Status shellStartConsoleProgram(const std::string& program, const std::string& parameters,
+                                WindowOwner owner) {
+    return shellExecute(owner, program.c_str(), parameters.c_str(), nullptr, SW_SHOW);
+}
+
+Status shellStartPing(const std::string& host, bool continuous, WindowOwner owner) {
+    if (!host.empty() && host[0] == '-')
+        return systemError(ERROR_INVALID_PARAMETER);
+    return shellExecute(owner, "ping", pingParameters(host, continuous).c_str(), nullptr,
+                        SW_SHOWNORMAL);
 }
 
 #else
@@ -52,10 +85,76 @@ std::string openerArgument(const std::string& path) {
     return local;
 }
 
+// A process that has ended: gone, or a zombie that nobody has reaped yet.
+bool processEnded(long id) {
+    if (::kill(static_cast<pid_t>(id), 0) != 0 && errno == ESRCH)
+        return true;
+    std::ifstream stat("/proc/" + std::to_string(id) + "/stat");
+    std::string pid, name, state;
+    stat >> pid >> name >> state;
+    return state == "Z" || state == "X";
+}
+
+// Waits until a process runs from the program file, the terminal that should
+// start it has ended, or the time is up.
+void waitUntilRunning(const std::string& program, long terminal) {
+    using namespace std::chrono;
+    const auto deadline = steady_clock::now() + seconds(10);
+    while (!isRunningProgramFile(program) && !processEnded(terminal) &&
+           steady_clock::now() < deadline)
+        std::this_thread::sleep_for(milliseconds(20));
+}
+
+Status startInTerminal(const std::string& program, const std::vector<std::string>& args,
+                       bool waitForProgramFile) {
+    const std::string terminal = terminalProgram();
+    if (terminal.empty())
+        return systemError(ENOENT);
+    std::vector<std::string> terminalArgs{"-e", program};
+    terminalArgs.insert(terminalArgs.end(), args.begin(), args.end());
+    auto started = startDetachedProcess(terminal, terminalArgs);
+    if (!started)
+        return started.error();
+    if (waitForProgramFile)
+        waitUntilRunning(program, started.value());
+    return {};
+}
+
 } // namespace
 
-Status shellOpen(const std::string& path) {
+std::string terminalProgram() {
+    const char* named = std::getenv("TERMINAL");
+    if (named != nullptr && *named != '\0')
+        return named;
+    // Terminals whose -e takes the program and its arguments as separate words
+    // (gnome-terminal's takes one command line, so it is not among them).
+    for (const char* candidate : {"x-terminal-emulator", "xterm", "konsole", "xfce4-terminal",
+                                  "mate-terminal", "lxterminal", "qterminal", "alacritty"}) {
+        if (!findProgramOnPath(candidate).empty())
+            return candidate;
+    }
+    return {};
+}
+
+Status shellOpen(const std::string& path, WindowOwner) {
     return startDetached(openerProgram(), {openerArgument(path)});
+}
+
+Status shellStartConsoleProgram(const std::string& program, const std::string& parameters,
+                                WindowOwner) {
+    const std::string file = localSystemPath(program);
+    return startInTerminal(file, splitParameters(parameters), file.find('/') != std::string::npos);
+}
+
+Status shellStartPing(const std::string& host, bool continuous, WindowOwner) {
+    std::vector<std::string> args;
+    if (!continuous)
+        args = {"-c", "4"};
+    if (!host.empty()) {
+        args.push_back("--");
+        args.push_back(host);
+    }
+    return startInTerminal("ping", args, false);
 }
 
 #endif

@@ -1,0 +1,91 @@
+#pragma once
+
+#include "support/scratchfolder.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <sys/stat.h>
+#include <thread>
+#include <vector>
+
+namespace velmora::testsupport {
+
+// A terminal for the duration of a test: $TERMINAL names a script that records
+// every invocation (its arguments, as one line) and, when asked to, then runs
+// the program it was given with "-e" as a real terminal would.
+class StandInTerminal {
+public:
+    enum class Mode { RecordOnly, RecordAndRun };
+
+    explicit StandInTerminal(Mode mode = Mode::RecordOnly) : folder_("velmora-terminal") {
+        if (const char* saved = std::getenv("TERMINAL"))
+            saved_ = saved;
+        record_ = folder_.path() + "/invocations";
+        const std::string script = folder_.path() + "/terminal";
+        {
+            std::ofstream out(script);
+            out << "#!/bin/sh\n"
+                << "line=''\n"
+                << "for a in \"$@\"; do line=\"$line$a\037\"; done\n"
+                << "printf '%s\\n' \"$line\" >> '" << record_ << "'\n";
+            if (mode == Mode::RecordAndRun)
+                out << "shift\nexec \"$@\"\n";
+        }
+        ::chmod(script.c_str(), 0755);
+        ::setenv("TERMINAL", script.c_str(), 1);
+    }
+    ~StandInTerminal() {
+        if (saved_)
+            ::setenv("TERMINAL", saved_->c_str(), 1);
+        else
+            ::unsetenv("TERMINAL");
+    }
+    StandInTerminal(const StandInTerminal&) = delete;
+    StandInTerminal& operator=(const StandInTerminal&) = delete;
+
+    using Arguments = std::vector<std::string>;
+
+    // The first count invocations, once they have all been recorded (10 s at
+    // most; fewer come back if they do not arrive).
+    std::vector<Arguments> invocations(std::size_t count) const {
+        std::vector<Arguments> got;
+        for (int i = 0; i < 500; ++i) {
+            got = readAll();
+            if (got.size() >= count)
+                break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return got;
+    }
+
+    // Every invocation recorded so far.
+    std::vector<Arguments> readAll() const {
+        std::vector<Arguments> got;
+        std::ifstream in(record_);
+        std::string line;
+        while (std::getline(in, line)) {
+            Arguments args;
+            std::string arg;
+            for (char c : line) {
+                if (c == '\037') {
+                    args.push_back(arg);
+                    arg.clear();
+                } else {
+                    arg += c;
+                }
+            }
+            got.push_back(args);
+        }
+        return got;
+    }
+
+private:
+    ScratchFolder folder_;
+    std::string record_;
+    std::optional<std::string> saved_;
+};
+
+} // namespace velmora::testsupport
