@@ -4,6 +4,9 @@
 #include "app/mainwindow.h"
 #include "platform/filesystem.h"
 #include "platform/programpaths.h"
+#ifndef _WIN32
+#include "platform/smb/smbsettings.h"
+#endif
 #include "serverlist/filesource.h"
 
 #include <QApplication>
@@ -22,6 +25,9 @@ int runProgram(int argc, char** argv) {
         return 1;
     }
 
+#ifndef _WIN32
+    platform::smb::shareSmbHelperWithStartedPrograms();
+#endif
     TForm1 form1(ProgramPaths{programFolder});
     form1.show();
     return QApplication::exec();

@@ -9,6 +9,7 @@
 #include "support/batchfixture.h"
 #include "support/childprocesses.h"
 #include "support/fakebatchwindow.h"
+#include "support/programrun.h"
 #include "support/qtprinting.h"
 #include "support/sambaserver.h"
 #include "support/tempfolder.h"
@@ -144,6 +145,27 @@ TEST_F(SmbShareTest, CopyKeepsTheBackupAndStampThenTheVersionCheckFindsItIdentic
 
     run(new TVerStart(context));
     EXPECT_EQ(mark(0), MarkGoodVersion) << info(0) << window.memo2.join("\n");
+}
+
+// The console copier, a process of its own, reaches the share through its own
+// helper; the environment tells it the server's port.
+TEST_F(SmbShareTest, ConsoleCopierPutsTheFileOnTheShareAndThenFindsItUpToDate) {
+    const std::string folder = shareFolder(*server, "pub", "copier");
+    const QByteArray bytes = patternBytes(300000);
+    temp.write("prog.exe", bytes);
+    const std::vector<std::string> args{temp.path(), folder + "\\", "prog.exe", "/Z"};
+    testsupport::ProgramRun run = testsupport::runProgram(VELMORA_COPIER_PATH, args);
+    ASSERT_EQ(run.exitCode, 1) << run.output;
+    platform::FileSystem& share = platform::fileSystemFor(folder);
+    auto copied = share.readWholeFile(folder + "\\prog.exe");
+    ASSERT_TRUE(copied.ok()) << copied.error().message;
+    EXPECT_EQ(QByteArray(copied.value().data(), static_cast<qsizetype>(copied.value().size())),
+              bytes);
+    const auto onDisk = std::filesystem::directory_iterator(server->shareFolder("pub") + "/copier");
+    EXPECT_EQ(std::distance(onDisk, {}), 1) << "no partial file stays";
+    // Its size and time stamp on the share are the source's.
+    run = testsupport::runProgram(VELMORA_COPIER_PATH, args);
+    EXPECT_EQ(run.exitCode, 0) << run.output;
 }
 
 TEST_F(SmbShareTest, RenameNeverReplacesAndTheFolderTestWantsAFolder) {

@@ -50,4 +50,8 @@ SmbSettings currentSmbSettings() {
     return settings;
 }
 
+void shareSmbHelperWithStartedPrograms() {
+    ::setenv("VELMORA_SMB_HELPER", currentSmbSettings().helperProgram.c_str(), 0);
+}
+
 } // namespace velmora::platform::smb

@@ -18,6 +18,11 @@ struct SmbSettings {
 
 SmbSettings currentSmbSettings();
 
+// Lets the programs that this one starts reach shares with the same helper:
+// sets VELMORA_SMB_HELPER to the helper beside this program unless it is set.
+// The copy tool runs from the temp folder, where no helper stands beside it.
+void shareSmbHelperWithStartedPrograms();
+
 // The default credentials file: $XDG_CONFIG_HOME/velmora/smb-credentials, or
 // ~/.config/velmora/smb-credentials.
 std::string defaultCredentialsFile();
