@@ -24,7 +24,8 @@ public:
         if (const char* saved = std::getenv("TERMINAL"))
             saved_ = saved;
         record_ = folder_.path() + "/invocations";
-        const std::string script = folder_.path() + "/terminal";
+        script_ = folder_.path() + "/terminal";
+        const std::string& script = script_;
         {
             std::ofstream out(script);
             out << "#!/bin/sh\n"
@@ -45,6 +46,9 @@ public:
     }
     StandInTerminal(const StandInTerminal&) = delete;
     StandInTerminal& operator=(const StandInTerminal&) = delete;
+
+    // The recording script, to stand in for other programs too (the opener).
+    const std::string& script() const { return script_; }
 
     using Arguments = std::vector<std::string>;
 
@@ -85,6 +89,7 @@ public:
 private:
     ScratchFolder folder_;
     std::string record_;
+    std::string script_;
     std::optional<std::string> saved_;
 };
 

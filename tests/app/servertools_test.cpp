@@ -1,0 +1,178 @@
+// The commands for the one selected server, through the window's menu: the
+// robocopy runs, ping and open folder.
+#include "app/dialogs.h"
+#include "app/mainwindow.h"
+#include "serverlist/marks.h"
+#include "support/standinterminal.h"
+#include "support/tempfolder.h"
+
+#include <QAction>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <thread>
+
+using namespace velmora;
+using app::TForm1;
+using testsupport::StandInTerminal;
+using Args = StandInTerminal::Arguments;
+
+namespace {
+
+class ServerTools : public ::testing::Test {
+protected:
+    void SetUp() override {
+        app::dialogs::setAnswerAutomatically(true);
+        app::dialogs::takeShownMessages();
+    }
+    void TearDown() override {
+        app::dialogs::takeShownMessages();
+        qunsetenv("VELMORA_OPENER");
+    }
+
+    // A window whose server list holds the lines; its temp folder is ours.
+    TForm1& windowWith(const QByteArray& serverLines) {
+        dir.write("serveri.txt", serverLines);
+        qputenv("TMPDIR", QFile::encodeName(QFile::decodeName(dir.path().c_str())));
+        form = std::make_unique<TForm1>(app::ProgramPaths{dir.path()});
+        qunsetenv("TMPDIR");
+        form->show();
+        return *form;
+    }
+    void trigger(const char* item) { form->menuItem(QLatin1String(item))->trigger(); }
+    QStringList messages() { return app::dialogs::takeShownMessages(); }
+    void addFile(const std::string& path) {
+        app::dialogs::setNextFileName(QFile::decodeName(path.c_str()));
+        trigger("Dodajfajl1");
+        ASSERT_TRUE(form->fileSet().isHeld());
+    }
+    // The invocation that the command just started.
+    Args nextInvocation() {
+        const auto runs = terminal.invocations(++started);
+        return runs.size() == started ? runs.back() : Args{"(none)"};
+    }
+
+    testsupport::TempFolder dir;
+    StandInTerminal terminal{StandInTerminal::Mode::RecordAndRun};
+    std::size_t started = 0;
+    std::unique_ptr<TForm1> form;
+};
+
+TEST_F(ServerTools, WithoutASelectedRow) {
+    windowWith("\\\\srv01\\app\r\n");
+    addFile(dir.write("prog.exe", "new"));
+    form->selectRow(-1);
+    trigger("Kopirajsarobocopy1");
+    trigger("Kopirajsaexternimrobocopy1");
+    EXPECT_EQ(messages(), QStringList({"Izaberite lokaciju!", "Izaberite lokaciju!"}));
+    trigger("Ping1");
+    trigger("Pingt1");
+    trigger("Otvorifolder1");
+    EXPECT_EQ(messages(), QStringList());
+    EXPECT_EQ(form->lista().mark(0), serverlist::MarkUnknown);
+    // Nothing was started: the first invocation is the ping that follows.
+    form->selectRow(0);
+    trigger("Ping1");
+    EXPECT_EQ(nextInvocation(), (Args{"-e", "ping", "-c", "4", "--", "srv01"}));
+}
+
+TEST_F(ServerTools, PingTakesTheHostNameBetweenTheLeadingBackslashesAndTheNext) {
+    windowWith("\\\\server\\share\\folder\r\n\\\\server\r\n\\\\server\\\r\n"
+               "\\\\10.1.2.3\\c$\\App\r\n\\\\a\r\n\\\\\\share\r\n\\\\-n5\\x\r\n"
+               "\\\\\r\nC:\\Verzije\r\nserver\\share\r\n");
+    const std::vector<Args> expected = {
+        {"-e", "ping", "-c", "4", "--", "server"},
+        {"-e", "ping", "-c", "4", "--", "server"},
+        {"-e", "ping", "-c", "4", "--", "server"},
+        {"-e", "ping", "-c", "4", "--", "10.1.2.3"},
+        {"-e", "ping", "-c", "4", "--", "a"},
+        // Three "\" in a row: an empty host name, handed over as nothing.
+        {"-e", "ping", "-c", "4"},
+        // A host name that looks like an option stays a host name.
+        {"-e", "ping", "-c", "4", "--", "-n5"}};
+    for (int row = 0; row < static_cast<int>(expected.size()); ++row) {
+        form->selectRow(row);
+        trigger("Ping1");
+        EXPECT_EQ(nextInvocation(), expected[row]) << "row " << row;
+    }
+    EXPECT_EQ(messages(), QStringList());
+
+    form->selectRow(0);
+    trigger("Pingt1");
+    EXPECT_EQ(nextInvocation(), (Args{"-e", "ping", "--", "server"}));
+    form->selectRow(5);
+    trigger("Pingt1");
+    EXPECT_EQ(nextInvocation(), (Args{"-e", "ping"}));
+
+    for (int row = 7; row < 10; ++row) {
+        form->selectRow(row);
+        trigger("Ping1");
+        trigger("Pingt1");
+        EXPECT_EQ(messages(), QStringList({"Nije dobar server!", "Nije dobar server!"}))
+            << "row " << row;
+    }
+    EXPECT_EQ(terminal.readAll().size(), started);
+}
+
+TEST_F(ServerTools, OpenFolderHandsThePathOverUntested) {
+    windowWith("\\\\server\\share\\folder\r\nC:\\Verzije\r\n");
+    qputenv("VELMORA_OPENER", QFile::encodeName(QString::fromStdString(terminal.script())));
+    form->selectRow(0);
+    trigger("Otvorifolder1");
+    EXPECT_EQ(nextInvocation(), (Args{"smb://server/share/folder"}));
+    form->selectRow(1);
+    trigger("Otvorifolder1");
+    EXPECT_EQ(nextInvocation(), (Args{"C:/Verzije"}));
+    EXPECT_EQ(messages(), QStringList());
+}
+
+TEST_F(ServerTools, RobocopyMarksTheSelectedRowOnly) {
+    namespace fs = std::filesystem;
+    const std::string server = dir.path() + "server";
+    fs::create_directory(server);
+    windowWith(QByteArray::fromStdString(server + "\r\n" + server + "-other\r\n"));
+    addFile(dir.write("prog.exe", "the new version"));
+    auto& lista = form->lista();
+    lista.setChecked(0, false);
+    form->selectRow(0);
+
+    trigger("Kopirajsaexternimrobocopy1");
+    EXPECT_EQ(messages(), QStringList({"Nemate robocopy.exe u foderu gde je program!"}));
+    EXPECT_EQ(lista.mark(0), serverlist::MarkUnknown);
+
+    trigger("Kopirajsarobocopy1");
+    EXPECT_EQ(messages(), QStringList());
+    EXPECT_EQ(lista.mark(0), serverlist::MarkRobocopy);
+    EXPECT_EQ(lista.subItem(0, 1), "kopirano sa robocopy");
+    EXPECT_EQ(lista.subItem(0, 0), "?");
+    EXPECT_FALSE(lista.checked(0));
+    EXPECT_EQ(lista.mark(1), serverlist::MarkUnknown);
+    EXPECT_TRUE(lista.checked(1));
+    // The tool the window carries really copies.
+    EXPECT_EQ(nextInvocation().at(1), form->robocopyTempPath());
+    for (int i = 0; i < 500 && !fs::exists(server + "/prog.exe"); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(fs::file_size(server + "/prog.exe"), 15u);
+}
+
+TEST_F(ServerTools, RobocopyToolThatCannotBeWrittenIsReportedAndChangesNothing) {
+    windowWith("\\\\srv01\\app\r\n");
+    addFile(dir.write("prog.exe", "new"));
+    // A folder stands where the tool file would be written.
+    std::filesystem::create_directory(form->robocopyTempPath());
+    form->selectRow(0);
+    trigger("Kopirajsarobocopy1");
+    const QStringList shown = messages();
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_TRUE(shown[0].startsWith(QStringLiteral("Cannot create file \"%1\". ")
+                                        .arg(QString::fromStdString(form->robocopyTempPath()))))
+        << shown[0].toStdString();
+    EXPECT_EQ(form->lista().mark(0), serverlist::MarkUnknown);
+    EXPECT_EQ(form->lista().subItem(0, 1), "?");
+    EXPECT_TRUE(terminal.readAll().empty());
+}
+
+} // namespace

@@ -1,0 +1,168 @@
+#include "robocopy/robocopyrun.h"
+
+#include "platform/programfile.h"
+#include "platform/resources.h"
+
+#include "support/scratchfolder.h"
+#include "support/standinterminal.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sys/stat.h>
+#include <thread>
+
+namespace velmora::robocopy {
+namespace {
+
+using testsupport::StandInTerminal;
+using Args = std::vector<std::string>;
+namespace fs = std::filesystem;
+
+TEST(RobocopyArgumentsTest, PiecesAsWritten) {
+    EXPECT_EQ(robocopyArguments({R"(\\server1\c$\App)", R"(C:\Verzije\prog.exe)"}),
+              R"("C:\Verzije" "\\server1\c$\App" "prog.exe" /Z )");
+    // A file in a drive's root keeps the root's "\"; a server path's trailing
+    // "\" stays as written.
+    EXPECT_EQ(robocopyArguments({R"(\\server1\c$\App\)", R"(C:\prog.exe)"}),
+              R"("C:\" "\\server1\c$\App\" "prog.exe" /Z )");
+    EXPECT_EQ(robocopyArguments({"/srv/b1", "/home/u/Verzije/prog.exe"}),
+              R"("/home/u/Verzije" "/srv/b1" "prog.exe" /Z )");
+    EXPECT_EQ(robocopyArguments({"/srv/b1", "/prog.exe"}), R"("/" "/srv/b1" "prog.exe" /Z )");
+}
+
+std::string contentOf(const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+void writeFile(const std::string& file, const std::string& content) {
+    std::ofstream(file, std::ios::binary) << content;
+}
+
+// Waits (10 s at most) until the file holds the content.
+bool becomes(const std::string& file, const std::string& content) {
+    for (int i = 0; i < 500; ++i) {
+        if (contentOf(file) == content)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+}
+
+std::vector<pid_t> processesRunning(const std::string& file) {
+    std::vector<pid_t> found;
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+        std::error_code error;
+        if (fs::read_symlink(entry.path() / "exe", error) == file && !error)
+            found.push_back(static_cast<pid_t>(std::stol(entry.path().filename().string())));
+    }
+    return found;
+}
+
+void stopToolsRunning(const std::string& file) {
+    for (const pid_t tool : processesRunning(file))
+        ::kill(tool, SIGKILL);
+    for (int i = 0; i < 500 && platform::isRunningProgramFile(file); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+}
+
+// A source folder with the file to send, a server folder that holds the
+// previous copy, and a temp folder; the terminal runs what it is given.
+class RobocopyRunTest : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_FALSE(root_.path().empty());
+        for (const char* folder : {"/src", "/server", "/temp", "/program"})
+            fs::create_directory(root_.path() + folder);
+        writeFile(source(), "the new version");
+        writeFile(serverFile("prog.exe"), "the old version");
+    }
+    void TearDown() override { stopToolsRunning(tempPath()); }
+
+    std::string source() const { return root_.path() + "/src/prog.exe"; }
+    std::string server() const { return root_.path() + "/server"; }
+    std::string serverFile(const std::string& name) const { return server() + "/" + name; }
+    std::string tempPath() const { return root_.path() + "/temp/Robocopy_FROM_RES.EXE"; }
+    ToolRun run() const { return {server(), source()}; }
+
+    testsupport::ScratchFolder root_;
+    StandInTerminal terminal_{StandInTerminal::Mode::RecordAndRun};
+};
+
+TEST_F(RobocopyRunTest, EmbeddedToolCopiesAfterTheBackup) {
+    const auto first = runEmbeddedTool(run(), tempPath(), nullptr);
+    ASSERT_TRUE(first.ok()) << first.error().message;
+    EXPECT_EQ(first.value(), StartOutcome::Started);
+    EXPECT_TRUE(becomes(serverFile("prog.exe"), "the new version"));
+    EXPECT_EQ(contentOf(serverFile("_prog.exe")), "the old version");
+    const auto runs = terminal_.invocations(1);
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs[0], (Args{"-e", tempPath(), root_.path() + "/src", server(), "prog.exe", "/Z"}));
+
+    // The same server again: the backup of the run before is replaced.
+    stopToolsRunning(tempPath());
+    writeFile(source(), "a third version");
+    ASSERT_TRUE(runEmbeddedTool(run(), tempPath(), nullptr).ok());
+    EXPECT_TRUE(becomes(serverFile("prog.exe"), "a third version"));
+    EXPECT_EQ(contentOf(serverFile("_prog.exe")), "the new version");
+}
+
+TEST_F(RobocopyRunTest, ASecondRunWhileTheToolRunsChangesNothing) {
+    // A source that is a named pipe holds the tool in its first read.
+    fs::remove(source());
+    ASSERT_EQ(::mkfifo(source().c_str(), 0600), 0);
+    ASSERT_TRUE(runEmbeddedTool(run(), tempPath(), nullptr).ok());
+    ASSERT_TRUE(platform::isRunningProgramFile(tempPath()));
+
+    // What lies at the temp path is the program's own resource, byte for byte.
+    const auto resource = platform::findModuleResource(kToolResourceType, kToolResourceName);
+    ASSERT_TRUE(resource.ok());
+    EXPECT_EQ(
+        contentOf(tempPath()),
+        std::string(reinterpret_cast<const char*>(resource.value().data), resource.value().size));
+
+    const auto second = runEmbeddedTool(run(), tempPath(), nullptr);
+    ASSERT_FALSE(second.ok());
+    EXPECT_EQ(second.error().message, "Cannot create file \"" + tempPath() + "\". Text file busy");
+    EXPECT_EQ(contentOf(serverFile("_prog.exe")), "the old version");
+    EXPECT_FALSE(fs::exists(serverFile("prog.exe")));
+    EXPECT_EQ(terminal_.readAll().size(), 1u);
+}
+
+TEST_F(RobocopyRunTest, ExternalToolComesFromTheProgramFolderOnly) {
+    const std::string programFolder = root_.path() + "/program/";
+    EXPECT_EQ(runExternalTool(run(), programFolder, nullptr), StartOutcome::ToolMissing);
+    EXPECT_EQ(contentOf(serverFile("prog.exe")), "the old version");
+    EXPECT_FALSE(fs::exists(serverFile("_prog.exe")));
+
+    const auto resource = platform::findModuleResource(kToolResourceType, kToolResourceName);
+    ASSERT_TRUE(resource.ok());
+    const std::string tool = programFolder + kExternalToolName;
+    ASSERT_TRUE(
+        platform::writeProgramFile(tool, resource.value().data, resource.value().size).ok());
+    EXPECT_EQ(runExternalTool(run(), programFolder, nullptr), StartOutcome::Started);
+    EXPECT_TRUE(becomes(serverFile("prog.exe"), "the new version"));
+    EXPECT_EQ(contentOf(serverFile("_prog.exe")), "the old version");
+    const auto runs = terminal_.invocations(1);
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs[0].at(1), tool);
+    EXPECT_TRUE(fs::exists(tool));
+}
+
+TEST_F(RobocopyRunTest, ATerminalThatCannotStartPutsThePreviousCopyBack) {
+    ::setenv("TERMINAL", "velmora-no-such-terminal", 1);
+    const auto outcome = runEmbeddedTool(run(), tempPath(), nullptr);
+    ASSERT_TRUE(outcome.ok());
+    EXPECT_EQ(contentOf(serverFile("prog.exe")), "the old version");
+    EXPECT_FALSE(fs::exists(serverFile("_prog.exe")));
+    // Nothing runs from the temp file, so it is gone again.
+    EXPECT_FALSE(fs::exists(tempPath()));
+}
+
+} // namespace
+} // namespace velmora::robocopy
