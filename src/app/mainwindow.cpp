@@ -7,6 +7,7 @@
 #include "platform/paths.h"
 #include "platform/programpaths.h"
 #include "platform/shell.h"
+#include "serverlist/databasesource.h"
 #include "serverlist/filesource.h"
 #include "serverlist/markingcommands.h"
 #include "serverlist/marks.h"
@@ -345,8 +346,16 @@ void TForm1::SpeedButton2Click() {
 void TForm1::ListaDblClick() {
     if (selectedRow() < 0)
         return;
-    if (!Kveri.isOpen())
+    if (!Kveri.isOpen()) {
         dialogs::showMessage(this, QStringLiteral("Radite sa ini fajlom!"));
+        return;
+    }
+    // While the query is open the list holds exactly its records, so every
+    // row finds one; should none match, there is no short name to show.
+    const std::optional<QString> shortName =
+        serverlist::locateShortName(Kveri, listaModel_.caption(selectedRow()));
+    if (shortName)
+        dialogs::showMessage(this, *shortName);
 }
 
 void TForm1::loadServerFile() {
@@ -365,6 +374,22 @@ void TForm1::loadServerFile() {
 void TForm1::Loadfromserveriinifile1Click() {
     Kveri.close();
     loadServerFile();
+}
+
+void TForm1::Loadfromdatabase1Click() {
+    const serverlist::DatabaseLoad loaded = serverlist::loadServerDatabase(listaModel_, Kveri);
+    if (loaded.outcome == serverlist::DatabaseLoad::NotConnected) {
+        dialogs::showMessage(this, QStringLiteral("Greška u konekciji sa bazom!"));
+        return;
+    }
+    if (!loaded.ok()) {
+        // The list has been emptied; the count keeps its text, as after a
+        // failed file load.
+        dialogs::showMessage(this, QString::fromLocal8Bit(loaded.error.message));
+        return;
+    }
+    Label1->setText(serverlist::serverCountText(listaModel_.count()));
+    Label1->adjustSize();
 }
 
 // Select commands.

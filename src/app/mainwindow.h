@@ -65,6 +65,8 @@ public:
     QAction* menuItem(const QString& name) const;
     QMenu* popupMenu1() const { return PopupMenu1; }
     QMenu* popupMenu2() const { return PopupMenu2; }
+    // The database query, so that tests can point it at their own database.
+    serverlist::ServerQuery& kveri() { return Kveri; }
 
 public slots:
     // Window and log panes.
@@ -77,6 +79,7 @@ public slots:
     // Server list.
     void ListaDblClick();
     void Loadfromserveriinifile1Click();
+    void Loadfromdatabase1Click();
 
     // Batches.
     void Kopiraj1Click();
@@ -103,6 +106,13 @@ public slots:
     void ekiraniobojkaonedostupan1Click();
     void ekiranimobriiinformacije1Click();
 
+    // Robocopy runs and network tools for the selected server.
+    void Kopirajsarobocopy1Click();
+    void Kopirajsaexternimrobocopy1Click();
+    void Ping1Click();
+    void Pingt1Click();
+    void Otvorifolder1Click();
+
     // File set.
     void Dodajfajl1Click();
     void Obrisilistu1Click();
@@ -120,6 +130,10 @@ private:
     void buildMenus();
     void loadServerFile();
     void setFileMenuState(bool fileHeld);
+    void startPing(bool continuous);
+    void markHandedToRobocopy(int row);
+    // The owner of any message the desktop shell shows for this window.
+    void* shellOwner();
 
     ProgramPaths paths_;
     std::string robocopyTempPath_;

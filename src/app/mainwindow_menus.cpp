@@ -22,13 +22,12 @@ struct MenuItem {
 
 constexpr int kNoPicture = -1;
 
-// Items whose handlers come with the robocopy, network and database commands
-// have no handler yet.
 const MenuItem kPopupMenu1[] = {
     {"Kopiraj1", "Kopiraj fajlove!", false, true, 23, &TForm1::Kopiraj1Click},
-    {"Kopirajsarobocopy1", "Kopiraj sa robocopy (100% sigurno)", false, true, 18, nullptr},
+    {"Kopirajsarobocopy1", "Kopiraj sa robocopy (100% sigurno)", false, true, 18,
+     &TForm1::Kopirajsarobocopy1Click},
     {"Kopirajsaexternimrobocopy1", "Robocopy (može više kopiranja odjednom)", false, false, 18,
-     nullptr},
+     &TForm1::Kopirajsaexternimrobocopy1Click},
     {"N7", "-", true, true, kNoPicture, nullptr},
     {"Prekinioperacuju1", "Prekini operacuju!", true, true, 11, &TForm1::Prekinioperacuju1Click},
     {"N8", "-", true, true, kNoPicture, nullptr},
@@ -36,10 +35,10 @@ const MenuItem kPopupMenu1[] = {
     {"N5", "-", true, true, kNoPicture, nullptr},
     {"Proveridalipostojiracunar1", "Proveri da li je veza u redu", true, true, 21,
      &TForm1::Proveridalipostojiracunar1Click},
-    {"Ping1", "Ping ", true, true, 13, nullptr},
-    {"Pingt1", "Ping -t", true, true, 13, nullptr},
+    {"Ping1", "Ping ", true, true, 13, &TForm1::Ping1Click},
+    {"Pingt1", "Ping -t", true, true, 13, &TForm1::Pingt1Click},
     {"N6", "-", true, true, kNoPicture, nullptr},
-    {"Otvorifolder1", "Otvori folder", true, true, 5, nullptr},
+    {"Otvorifolder1", "Otvori folder", true, true, 5, &TForm1::Otvorifolder1Click},
     {"N3", "-", true, true, kNoPicture, nullptr},
     {"Oznacisve1", "Označi sve", true, true, 15, &TForm1::Oznacisve1Click},
     {"Obrisisve1", "Obriši sve", true, true, 14, &TForm1::Obrisisve1Click},
@@ -69,7 +68,7 @@ const MenuItem kPopupMenu1[] = {
     {"ekiranimobriiinformacije1", "Čekiranim obriši informacije", true, true, kNoPicture,
      &TForm1::ekiranimobriiinformacije1Click},
     {"N1", "-", true, true, kNoPicture, nullptr},
-    {"Loadfromdatabase1", "Load from database", false, false, 25, nullptr},
+    {"Loadfromdatabase1", "Load from database", false, false, 25, &TForm1::Loadfromdatabase1Click},
     {"Loadfromserveriinifile1", "Load from serveri.txt file", true, true, 25,
      &TForm1::Loadfromserveriinifile1Click},
     {"N9", "-", true, true, kNoPicture, nullptr},

@@ -3,6 +3,7 @@
 #include "platform/charset.h"
 
 #include <QStringDecoder>
+#include <QStringEncoder>
 
 namespace velmora::serverlist {
 
@@ -23,6 +24,24 @@ QString decodeSystemText(std::string_view bytes) {
 #else
     static const std::string characterSet = platform::systemCharacterSet();
     return decodeText(bytes, characterSet);
+#endif
+}
+
+std::string encodeSystemText(const QString& text) {
+#ifdef Q_OS_WIN
+    // Qt's local 8-bit codec on Windows is the ANSI code page itself.
+    return text.toLocal8Bit().toStdString();
+#else
+    // The reverse of decodeSystemText: the plain C locale's ASCII counts as UTF-8.
+    static const std::string characterSet = platform::systemCharacterSet();
+    if (characterSet != "UTF-8" && characterSet != "ANSI_X3.4-1968") {
+        QStringEncoder encoder(characterSet.c_str());
+        if (encoder.isValid()) {
+            const QByteArray bytes = encoder.encode(text);
+            return bytes.toStdString();
+        }
+    }
+    return text.toStdString();
 #endif
 }
 

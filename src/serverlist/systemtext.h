@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <string>
 #include <string_view>
 
 namespace velmora::serverlist {
@@ -13,5 +14,10 @@ QString decodeSystemText(std::string_view bytes);
 // The same in a named character set. The plain C locale's ASCII counts as
 // UTF-8, as Qt takes it, so that non-ASCII names are not all replaced.
 QString decodeText(std::string_view bytes, const std::string& characterSet);
+
+// A text as caption bytes (a path from the database): encoded in the system's
+// character set, as the lines of serveri.txt are, so that decodeSystemText
+// shows it back and the file system gets the bytes it would get from the file.
+std::string encodeSystemText(const QString& text);
 
 } // namespace velmora::serverlist

@@ -11,10 +11,14 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTableView>
 #include <QTest>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
+
+#include <optional>
 
 using namespace velmora;
 using namespace velmora::serverlist;
@@ -43,6 +47,41 @@ protected:
     QString text(const char* label) { return control<QLabel>(label)->text(); }
     QStringList messages() { return app::dialogs::takeShownMessages(); }
     void trigger(const char* item) { form->menuItem(QLatin1String(item))->trigger(); }
+
+    // An SQLite database of the statement's two tables, one PJ per unit;
+    // points the window's query at it.
+    void useDatabase(const char* name,
+                     const std::vector<std::pair<QString, std::optional<QString>>>& units,
+                     const QString& statement = serverQueryStatement()) {
+        const QString file = QFile::decodeName(dir.file(name).c_str());
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "writer");
+            db.setDatabaseName(file);
+            ASSERT_TRUE(db.open());
+            QSqlQuery q(db);
+            ASSERT_TRUE(q.exec("create table VerAdmin (VerzijePath text, PJ integer)"));
+            ASSERT_TRUE(q.exec("create table PJ (PJ integer, KratkoIme text)"));
+            for (int pj = 0; pj < static_cast<int>(units.size()); ++pj) {
+                q.prepare("insert into VerAdmin values (?, ?)");
+                q.addBindValue(units[pj].first);
+                q.addBindValue(pj);
+                ASSERT_TRUE(q.exec());
+                if (units[pj].second) {
+                    q.prepare("insert into PJ values (?, ?)");
+                    q.addBindValue(pj);
+                    q.addBindValue(*units[pj].second);
+                    ASSERT_TRUE(q.exec());
+                }
+            }
+        }
+        QSqlDatabase::removeDatabase("writer");
+        form->kveri().setConnection({QStringLiteral("QSQLITE"), file, statement});
+    }
+    QStringList doubleClick(int row) {
+        form->selectRow(row);
+        form->ListaDblClick();
+        return messages();
+    }
 
     TempFolder dir;
     std::unique_ptr<TForm1> form;
@@ -356,6 +395,62 @@ TEST_F(MainWindow, DoubleClickWithoutDatabase) {
     QTest::mouseDClick(lista->viewport(), Qt::LeftButton, {}, second.center());
     EXPECT_EQ(f.selectedRow(), 2);
     EXPECT_EQ(messages(), QStringList{"Radite sa ini fajlom!"});
+}
+
+TEST_F(MainWindow, DoubleClickAfterADatabaseLoadShowsTheRecordsShortName) {
+    TForm1& f = shownForm();
+    useDatabase("first.sqlite", {{"\\\\a\\b\\c", "Prvi"}, {"\\\\a\\b\\cd", "Drugi"}});
+    // The menu item stays hidden and disabled; enabled, it runs the load.
+    QAction* item = f.menuItem("Loadfromdatabase1");
+    app::setMenuItemEnabled(item, true);
+    item->trigger();
+    ASSERT_EQ(f.lista().count(), 2);
+    EXPECT_EQ(f.lista().caption(1), "\\\\a\\b\\cd");
+    EXPECT_EQ(f.lista().subItem(1, 2), "Drugi");
+    EXPECT_EQ(text("Label1"), "Br.servera:2");
+    EXPECT_TRUE(messages().isEmpty());
+    EXPECT_TRUE(doubleClick(-1).isEmpty());
+    EXPECT_EQ(doubleClick(0), QStringList{"Prvi"});
+    EXPECT_EQ(doubleClick(1), QStringList{"Drugi"});
+
+    // The first record whose path begins with the caption wins; a unit
+    // without a short name shows an empty box.
+    useDatabase("second.sqlite",
+                {{"\\\\a\\b\\cd", "Drugi"}, {"\\\\a\\b\\c", "Prvi"}, {"\\\\a\\e", std::nullopt}});
+    f.Loadfromdatabase1Click();
+    ASSERT_EQ(f.lista().count(), 3);
+    EXPECT_EQ(doubleClick(1), QStringList{"Drugi"});
+    EXPECT_EQ(f.kveri().currentRecord(), 0);
+    EXPECT_EQ(doubleClick(2), QStringList{""});
+    EXPECT_EQ(f.kveri().currentRecord(), 2);
+
+    trigger("Loadfromserveriinifile1");
+    EXPECT_EQ(f.lista().count(), 3);
+    EXPECT_EQ(doubleClick(1), QStringList{"Radite sa ini fajlom!"});
+}
+
+TEST_F(MainWindow, FailedDatabaseLoads) {
+    TForm1& f = shownForm();
+    f.lista().setMark(0, MarkCopied);
+    f.lista().setChecked(1, false);
+    f.kveri().setConnection(
+        {QStringLiteral("QSQLITE"), QFile::decodeName(dir.file("missing/db.sqlite").c_str())});
+    f.Loadfromdatabase1Click();
+    EXPECT_EQ(messages(), QStringList{"Greška u konekciji sa bazom!"});
+    ASSERT_EQ(f.lista().count(), 3);
+    EXPECT_EQ(f.lista().mark(0), MarkCopied);
+    EXPECT_FALSE(f.lista().checked(1));
+    EXPECT_EQ(text("Label1"), "Br.servera:3");
+    EXPECT_EQ(doubleClick(0), QStringList{"Radite sa ini fajlom!"});
+
+    // A result without a field: the data layer's error, an empty list, the
+    // count as it was, and the query closed.
+    useDatabase("fields.sqlite", {{"\\\\a\\b", "Prvi"}}, "select VerzijePath from VerAdmin");
+    f.Loadfromdatabase1Click();
+    EXPECT_EQ(messages(), QStringList{"Kveri: Field 'kratkoime' not found"});
+    EXPECT_EQ(f.lista().count(), 0);
+    EXPECT_EQ(text("Label1"), "Br.servera:3");
+    EXPECT_FALSE(f.kveri().isOpen());
 }
 
 TEST_F(MainWindow, AddAndClearTheFileToSend) {
