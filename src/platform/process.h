@@ -16,8 +16,7 @@ namespace velmora::platform {
 Status startDetached(const std::string& program, const std::vector<std::string>& args);
 
 // The same, giving the id of the started process.
-Result<long> startDetachedProcess(const std::string& program,
-                                  const std::vector<std::string>& args);
+Result<long> startDetachedProcess(const std::string& program, const std::vector<std::string>& args);
 
 #ifndef _WIN32
 // The file that exec would run for the program: the program itself when it

@@ -53,7 +53,8 @@ bool isRunningProgramFile(const std::string&) {
 bool isRunningProgramFile(const std::string& path) {
     // The system refuses to open a file for writing while a process runs from
     // it. Non-blocking, so that a named pipe without a reader does not hang.
-    const int probe = ::open(localSystemPath(path).c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    const int probe =
+        ::open(localSystemPath(path).c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (probe >= 0) {
         ::close(probe);
         return false;

@@ -33,8 +33,8 @@ std::string pingParameters(const std::string& host, bool continuous) {
 
 namespace {
 
-Status shellExecute(WindowOwner owner, const char* file, const char* parameters,
-                    const char* folder, int show) {
+Status shellExecute(WindowOwner owner, const char* file, const char* parameters, const char* folder,
+                    int show) {
     SetLastError(ERROR_SUCCESS);
     const HINSTANCE result =
         ShellExecuteA(static_cast<HWND>(owner), "open", file, parameters, folder, show);
