@@ -8,10 +8,31 @@
 #include "robocopy/robocopyrun.h"
 #include "serverlist/marks.h"
 
+#include <optional>
+
 namespace velmora::app {
 
 namespace {
-const QString kChooseServer = QStringLiteral("Izaberite lokaciju!");
+
+struct RobocopyTarget {
+    int row;
+    robocopy::ToolRun run;
+};
+
+// The selected row and what a robocopy run works on; none, after the message
+// where one is due, when no row is selected or no file is held (the items are
+// enabled only while a file is held: without one there is nothing to hand over).
+std::optional<RobocopyTarget> robocopyTarget(TForm1& form) {
+    const int row = form.selectedRow();
+    if (row < 0) {
+        dialogs::showMessage(&form, QStringLiteral("Izaberite lokaciju!"));
+        return std::nullopt;
+    }
+    if (!form.fileSet().isHeld())
+        return std::nullopt;
+    return RobocopyTarget{row, {form.lista().caption(row), form.fileSet().path()}};
+}
+
 } // namespace
 
 void* TForm1::shellOwner() {
@@ -28,40 +49,28 @@ void TForm1::markHandedToRobocopy(int row) {
 }
 
 void TForm1::Kopirajsarobocopy1Click() {
-    const int row = selectedRow();
-    if (row < 0) {
-        dialogs::showMessage(this, kChooseServer);
+    const auto target = robocopyTarget(*this);
+    if (!target)
         return;
-    }
-    // The item is enabled only while a file is held; without one there is
-    // nothing to hand over.
-    if (!fileSet_.isHeld())
-        return;
-    const auto run = robocopy::runEmbeddedTool({listaModel_.caption(row), fileSet_.path()},
-                                               robocopyTempPath_, shellOwner());
+    const auto run = robocopy::runEmbeddedTool(target->run, robocopyTempPath_, shellOwner());
     if (!run) {
         dialogs::showMessage(this, QString::fromLocal8Bit(run.error().message));
         return;
     }
     if (run.value() == robocopy::StartOutcome::Started)
-        markHandedToRobocopy(row);
+        markHandedToRobocopy(target->row);
 }
 
 void TForm1::Kopirajsaexternimrobocopy1Click() {
-    const int row = selectedRow();
-    if (row < 0) {
-        dialogs::showMessage(this, kChooseServer);
+    const auto target = robocopyTarget(*this);
+    if (!target)
         return;
-    }
-    if (!fileSet_.isHeld())
-        return;
-    const auto outcome = robocopy::runExternalTool({listaModel_.caption(row), fileSet_.path()},
-                                                   paths_.programFolder, shellOwner());
-    if (outcome == robocopy::StartOutcome::ToolMissing) {
+    if (robocopy::runExternalTool(target->run, paths_.programFolder, shellOwner()) ==
+        robocopy::StartOutcome::ToolMissing) {
         dialogs::showMessage(this, QStringLiteral("Nemate robocopy.exe u foderu gde je program!"));
         return;
     }
-    markHandedToRobocopy(row);
+    markHandedToRobocopy(target->row);
 }
 
 void TForm1::startPing(bool continuous) {
