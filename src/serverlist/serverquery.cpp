@@ -34,6 +34,11 @@ platform::Status readRecords(const QueryConnection& settings, const QString& nam
         return databaseError(
             QStringLiteral("Kveri: the database driver %1 is not available").arg(settings.driver));
     db.setDatabaseName(settings.databaseName);
+    // The window waits for the answer: a server that does not answer must not
+    // hold it for the driver's own (possibly endless) time.
+    if (settings.driver == QLatin1String("QODBC"))
+        db.setConnectOptions(
+            QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=15;SQL_ATTR_CONNECTION_TIMEOUT=60"));
     if (!db.open())
         return databaseError(db.lastError().text());
 
