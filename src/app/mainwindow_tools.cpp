@@ -65,8 +65,12 @@ void TForm1::Kopirajsaexternimrobocopy1Click() {
     const auto target = robocopyTarget(*this);
     if (!target)
         return;
-    if (robocopy::runExternalTool(target->run, paths_.programFolder, shellOwner()) ==
-        robocopy::StartOutcome::ToolMissing) {
+    const auto run = robocopy::runExternalTool(target->run, paths_.programFolder, shellOwner());
+    if (!run) {
+        dialogs::showMessage(this, QString::fromLocal8Bit(run.error().message));
+        return;
+    }
+    if (run.value() == robocopy::StartOutcome::ToolMissing) {
         dialogs::showMessage(this, QStringLiteral("Nemate robocopy.exe u foderu gde je program!"));
         return;
     }

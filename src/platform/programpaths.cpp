@@ -70,10 +70,14 @@ std::string userTempFolder() {
         return "C:\\Windows\\Temp\\";
     return withTrailingSeparator(std::string(buffer, length));
 #else
-    const char* tmpdir = std::getenv("TMPDIR");
-    if (tmpdir == nullptr || *tmpdir == '\0')
-        return "/tmp/";
-    return withTrailingSeparator(tmpdir);
+    // The user's own folder before the shared /tmp, where another user could
+    // have put a file of the same name first.
+    for (const char* name : {"TMPDIR", "XDG_RUNTIME_DIR"}) {
+        const char* folder = std::getenv(name);
+        if (folder != nullptr && *folder != '\0')
+            return withTrailingSeparator(folder);
+    }
+    return "/tmp/";
 #endif
 }
 

@@ -99,7 +99,7 @@ bool processEnded(long id) {
 // start it has ended, or the time is up.
 void waitUntilRunning(const std::string& program, long terminal) {
     using namespace std::chrono;
-    const auto deadline = steady_clock::now() + seconds(10);
+    const auto deadline = steady_clock::now() + seconds(5);
     while (!isRunningProgramFile(program) && !processEnded(terminal) &&
            steady_clock::now() < deadline)
         std::this_thread::sleep_for(milliseconds(20));
@@ -110,7 +110,9 @@ Status startInTerminal(const std::string& program, const std::vector<std::string
     const std::string terminal = terminalProgram();
     if (terminal.empty())
         return systemError(ENOENT);
-    std::vector<std::string> terminalArgs{"-e", program};
+    // These two take a single command line after -e; -x takes the words.
+    const bool takesWordsAfterX = terminal == "xfce4-terminal" || terminal == "mate-terminal";
+    std::vector<std::string> terminalArgs{takesWordsAfterX ? "-x" : "-e", program};
     terminalArgs.insert(terminalArgs.end(), args.begin(), args.end());
     auto started = startDetachedProcess(terminal, terminalArgs);
     if (!started)
@@ -126,10 +128,11 @@ std::string terminalProgram() {
     const char* named = std::getenv("TERMINAL");
     if (named != nullptr && *named != '\0')
         return named;
-    // Terminals whose -e takes the program and its arguments as separate words
-    // (gnome-terminal's takes one command line, so it is not among them).
+    // Terminals that take the program and its arguments as separate words
+    // (gnome-terminal, lxterminal and qterminal take one command line, so they
+    // are not among them; x-terminal-emulator takes words by Debian's rule).
     for (const char* candidate : {"x-terminal-emulator", "xterm", "konsole", "xfce4-terminal",
-                                  "mate-terminal", "lxterminal", "qterminal", "alacritty"}) {
+                                  "mate-terminal", "alacritty"}) {
         if (!findProgramOnPath(candidate).empty())
             return candidate;
     }

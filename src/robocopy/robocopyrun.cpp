@@ -14,20 +14,24 @@ std::string backupName(const ToolRun& run) {
 }
 
 // The backup is taken before the tool starts, so it can only ever move the
-// previous copy, never the one the tool writes. If the tool could not even be
-// started, the previous copy goes back in place: the server keeps its program.
-StartOutcome startWithBackup(const ToolRun& run, const std::string& tool,
-                             platform::WindowOwner owner) {
+// previous copy, never the one the tool writes. If the tool cannot be started
+// at all, the previous copy goes back in place: the server keeps its program.
+platform::Status startWithBackup(const ToolRun& run, const std::string& tool,
+                                 platform::WindowOwner owner) {
     const bool moved = backupPreviousCopy(run);
     const platform::Status started =
         platform::shellStartConsoleProgram(tool, robocopyArguments(run), owner);
-    if (!started && moved) {
+    if (started)
+        return {};
+    if (moved) {
         const std::string name = platform::fileNamePart(run.filePath);
         (void)platform::fileSystemFor(run.serverPath)
             .renameNoReplace(platform::joinPath(run.serverPath, backupName(run)),
                              platform::joinPath(run.serverPath, name));
     }
-    return StartOutcome::Started;
+    platform::Error error = started.error();
+    error.message = "Cannot start \"" + tool + "\". " + error.message;
+    return error;
 }
 
 } // namespace
@@ -65,18 +69,24 @@ platform::Result<StartOutcome> runEmbeddedTool(const ToolRun& run, const std::st
     platform::FileSystem& local = platform::localFileSystem();
     if (!local.fileExists(tempPath))
         return StartOutcome::ToolMissing;
-    startWithBackup(run, tempPath, owner);
-    // Refused while the tool runs from the file; it is replaced at the next run.
-    (void)local.deleteFile(tempPath);
+    if (platform::Status started = startWithBackup(run, tempPath, owner); !started) {
+        (void)local.deleteFile(tempPath);
+        return started.error();
+    }
+    // A started tool runs from the file, which stays until the next run
+    // replaces it (Windows refuses to delete it; a terminal may start the tool
+    // only a moment after the start has returned).
     return StartOutcome::Started;
 }
 
-StartOutcome runExternalTool(const ToolRun& run, const std::string& programFolder,
-                             platform::WindowOwner owner) {
+platform::Result<StartOutcome> runExternalTool(const ToolRun& run, const std::string& programFolder,
+                                               platform::WindowOwner owner) {
     const std::string tool = programFolder + kExternalToolName;
     if (!platform::localFileSystem().fileExists(tool))
         return StartOutcome::ToolMissing;
-    return startWithBackup(run, tool, owner);
+    if (platform::Status started = startWithBackup(run, tool, owner); !started)
+        return started.error();
+    return StartOutcome::Started;
 }
 
 } // namespace velmora::robocopy

@@ -40,16 +40,19 @@ enum class StartOutcome {
 };
 
 // "Kopiraj sa robocopy (100% sigurno)": writes the tool carried in the
-// program's resources to the temp path, backs up the server's copy, starts the
-// tool and deletes the temp file again (which stays while the tool runs from
-// it). The Error is the file-creation failure, its message ready to show
-// ("Cannot create file ..."): nothing else has been done then.
+// program's resources to the temp path, backs up the server's copy and starts
+// the tool. The file stays for the tool to run from; the next run replaces it.
+// An Error, its message ready to show, is either the file-creation failure
+// ("Cannot create file ..."; nothing else has been done then) or a tool that
+// could not be started ("Cannot start ..."; the server's copy is back in place
+// and the temp file deleted).
 platform::Result<StartOutcome> runEmbeddedTool(const ToolRun& run, const std::string& tempPath,
                                                platform::WindowOwner owner);
 
 // "Robocopy (može više kopiranja odjednom)": backs up the server's copy and
 // starts robocopy.exe from the program's folder (which ends in a separator).
-StartOutcome runExternalTool(const ToolRun& run, const std::string& programFolder,
-                             platform::WindowOwner owner);
+// Errors as for the embedded tool's start.
+platform::Result<StartOutcome> runExternalTool(const ToolRun& run, const std::string& programFolder,
+                                               platform::WindowOwner owner);
 
 } // namespace velmora::robocopy

@@ -173,6 +173,16 @@ TEST_F(ServerTools, RobocopyToolThatCannotBeWrittenIsReportedAndChangesNothing) 
     EXPECT_EQ(form->lista().mark(0), serverlist::MarkUnknown);
     EXPECT_EQ(form->lista().subItem(0, 1), "?");
     EXPECT_TRUE(terminal.readAll().empty());
+
+    // A tool that cannot be started is said so; the row is not marked.
+    std::filesystem::remove(form->robocopyTempPath());
+    qputenv("TERMINAL", "velmora-no-such-terminal");
+    trigger("Kopirajsarobocopy1");
+    const QStringList notStarted = messages();
+    ASSERT_EQ(notStarted.size(), 1);
+    EXPECT_TRUE(notStarted[0].startsWith(QStringLiteral("Cannot start \"")))
+        << notStarted[0].toStdString();
+    EXPECT_EQ(form->lista().mark(0), serverlist::MarkUnknown);
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <map>
 #include <optional>
 #include <string>
 #include <sys/stat.h>
@@ -28,33 +29,41 @@ TEST(ProgramPathsTest, ExecutableFolderHoldsTheRunningProgram) {
     EXPECT_EQ(inFolder.st_ino, running.st_ino);
 }
 
-// Sets TMPDIR for one test and puts it back after.
+// Sets TMPDIR and XDG_RUNTIME_DIR for one test and puts them back after.
 class TempFolderTest : public testing::Test {
 protected:
     void SetUp() override {
-        if (const char* value = std::getenv("TMPDIR"))
-            saved_ = value;
+        for (const char* name : kVariables)
+            if (const char* value = std::getenv(name))
+                saved_[name] = value;
     }
     void TearDown() override {
-        if (saved_)
-            setenv("TMPDIR", saved_->c_str(), 1);
-        else
-            unsetenv("TMPDIR");
+        for (const char* name : kVariables) {
+            if (saved_.count(name))
+                setenv(name, saved_[name].c_str(), 1);
+            else
+                unsetenv(name);
+        }
     }
 
 private:
-    std::optional<std::string> saved_;
+    static constexpr const char* kVariables[] = {"TMPDIR", "XDG_RUNTIME_DIR"};
+    std::map<std::string, std::string> saved_;
 };
 
 TEST_F(TempFolderTest, HonoursTmpdirWithOrWithoutTrailingSlash) {
+    setenv("XDG_RUNTIME_DIR", "/run/user/1000", 1);
     setenv("TMPDIR", "/var/tmp/velmora", 1);
     EXPECT_EQ(userTempFolder(), "/var/tmp/velmora/");
     setenv("TMPDIR", "/var/tmp/velmora/", 1);
     EXPECT_EQ(userTempFolder(), "/var/tmp/velmora/");
 }
 
-TEST_F(TempFolderTest, FallsBackToTmp) {
+TEST_F(TempFolderTest, FallsBackToTheUsersRuntimeFolderThenToTmp) {
     unsetenv("TMPDIR");
+    setenv("XDG_RUNTIME_DIR", "/run/user/1000", 1);
+    EXPECT_EQ(userTempFolder(), "/run/user/1000/");
+    unsetenv("XDG_RUNTIME_DIR");
     EXPECT_EQ(userTempFolder(), "/tmp/");
     setenv("TMPDIR", "", 1);
     EXPECT_EQ(userTempFolder(), "/tmp/");

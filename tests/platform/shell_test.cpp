@@ -3,6 +3,7 @@
 #include "platform/programfile.h"
 #include "platform/shell.h"
 
+#include "support/childprocesses.h"
 #include "support/scratchfolder.h"
 #include "support/standinterminal.h"
 
@@ -75,18 +76,6 @@ TEST(ShellConsoleTest, WithoutAnyTerminalNothingStarts) {
     }
 }
 
-// The processes that run from the file.
-std::vector<pid_t> processesRunning(const std::string& file) {
-    std::vector<pid_t> found;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
-        std::error_code error;
-        const auto exe = std::filesystem::read_symlink(entry.path() / "exe", error);
-        if (!error && exe == file)
-            found.push_back(static_cast<pid_t>(std::stol(entry.path().filename().string())));
-    }
-    return found;
-}
-
 TEST(ShellConsoleTest, AProgramFileStaysWhileItRuns) {
     testsupport::ScratchFolder folder;
     const std::string tool = folder.path() + "/tool";
@@ -106,7 +95,7 @@ TEST(ShellConsoleTest, AProgramFileStaysWhileItRuns) {
     EXPECT_FALSE(localFileSystem().deleteFile(tool).ok());
     EXPECT_EQ(std::filesystem::file_size(tool), bytes.size());
 
-    for (const pid_t running : processesRunning(tool))
+    for (const pid_t running : testsupport::processesRunningFrom(tool))
         ::kill(running, SIGKILL);
     for (int i = 0; i < 250 && isRunningProgramFile(tool); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
@@ -202,6 +203,21 @@ TEST_F(CopierTest, FailuresExitWithEightAndBadUsageWithSixteen) {
     EXPECT_EQ(runCopier({source, target}).exitCode, 16);
     EXPECT_EQ(runCopier({source, target, "prog.exe", "/X"}).exitCode, 16);
     EXPECT_TRUE(namesIn(target).empty());
+}
+
+TEST_F(CopierTest, AFailedCopyPutsTheWindowsBackupBackInPlace) {
+    // The window has moved the previous copy to _prog.exe; then the copy fails
+    // (a folder stands where the partial file would be created).
+    writeFile(sourceFile(), "the new version");
+    writeFile(target + "/_prog.exe", "the old version");
+    char time[9];
+    std::snprintf(time, sizeof time, "%08X", static_cast<unsigned>(stampOf(sourceFile())));
+    fs::create_directory(target + "/prog.exe~15-" + time + ".partial");
+
+    const ProgramRun run = copy();
+    EXPECT_GE(run.exitCode, 8) << run.output;
+    EXPECT_EQ(readFile(targetFile()), "the old version");
+    EXPECT_FALSE(fs::exists(target + "/_prog.exe"));
 }
 
 } // namespace

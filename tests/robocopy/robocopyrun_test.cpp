@@ -3,6 +3,7 @@
 #include "platform/programfile.h"
 #include "platform/resources.h"
 
+#include "support/childprocesses.h"
 #include "support/scratchfolder.h"
 #include "support/standinterminal.h"
 
@@ -54,18 +55,8 @@ bool becomes(const std::string& file, const std::string& content) {
     return false;
 }
 
-std::vector<pid_t> processesRunning(const std::string& file) {
-    std::vector<pid_t> found;
-    for (const auto& entry : fs::directory_iterator("/proc")) {
-        std::error_code error;
-        if (fs::read_symlink(entry.path() / "exe", error) == file && !error)
-            found.push_back(static_cast<pid_t>(std::stol(entry.path().filename().string())));
-    }
-    return found;
-}
-
 void stopToolsRunning(const std::string& file) {
-    for (const pid_t tool : processesRunning(file))
+    for (const pid_t tool : testsupport::processesRunningFrom(file))
         ::kill(tool, SIGKILL);
     for (int i = 0; i < 500 && platform::isRunningProgramFile(file); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -136,7 +127,7 @@ TEST_F(RobocopyRunTest, ASecondRunWhileTheToolRunsChangesNothing) {
 
 TEST_F(RobocopyRunTest, ExternalToolComesFromTheProgramFolderOnly) {
     const std::string programFolder = root_.path() + "/program/";
-    EXPECT_EQ(runExternalTool(run(), programFolder, nullptr), StartOutcome::ToolMissing);
+    EXPECT_EQ(runExternalTool(run(), programFolder, nullptr).value(), StartOutcome::ToolMissing);
     EXPECT_EQ(contentOf(serverFile("prog.exe")), "the old version");
     EXPECT_FALSE(fs::exists(serverFile("_prog.exe")));
 
@@ -145,7 +136,7 @@ TEST_F(RobocopyRunTest, ExternalToolComesFromTheProgramFolderOnly) {
     const std::string tool = programFolder + kExternalToolName;
     ASSERT_TRUE(
         platform::writeProgramFile(tool, resource.value().data, resource.value().size).ok());
-    EXPECT_EQ(runExternalTool(run(), programFolder, nullptr), StartOutcome::Started);
+    EXPECT_EQ(runExternalTool(run(), programFolder, nullptr).value(), StartOutcome::Started);
     EXPECT_TRUE(becomes(serverFile("prog.exe"), "the new version"));
     EXPECT_EQ(contentOf(serverFile("_prog.exe")), "the old version");
     const auto runs = terminal_.invocations(1);
@@ -154,14 +145,23 @@ TEST_F(RobocopyRunTest, ExternalToolComesFromTheProgramFolderOnly) {
     EXPECT_TRUE(fs::exists(tool));
 }
 
-TEST_F(RobocopyRunTest, ATerminalThatCannotStartPutsThePreviousCopyBack) {
+TEST_F(RobocopyRunTest, AToolThatCannotBeStartedIsReportedAndThePreviousCopyGoesBack) {
     ::setenv("TERMINAL", "velmora-no-such-terminal", 1);
-    const auto outcome = runEmbeddedTool(run(), tempPath(), nullptr);
-    ASSERT_TRUE(outcome.ok());
+    const auto embedded = runEmbeddedTool(run(), tempPath(), nullptr);
+    ASSERT_FALSE(embedded.ok());
+    EXPECT_EQ(embedded.error().message.rfind("Cannot start \"" + tempPath() + "\". ", 0), 0u)
+        << embedded.error().message;
     EXPECT_EQ(contentOf(serverFile("prog.exe")), "the old version");
     EXPECT_FALSE(fs::exists(serverFile("_prog.exe")));
     // Nothing runs from the temp file, so it is gone again.
     EXPECT_FALSE(fs::exists(tempPath()));
+}
+
+TEST_F(RobocopyRunTest, ATerminalThatStartsTheToolAfterReturningStillFindsIt) {
+    StandInTerminal lateTerminal(StandInTerminal::Mode::RecordAndRunLater);
+    ASSERT_TRUE(runEmbeddedTool(run(), tempPath(), nullptr).ok());
+    EXPECT_TRUE(becomes(serverFile("prog.exe"), "the new version"));
+    EXPECT_EQ(contentOf(serverFile("_prog.exe")), "the old version");
 }
 
 } // namespace

@@ -24,4 +24,16 @@ inline std::vector<long> childProcessesNamed(const std::string& name) {
     return found;
 }
 
+// The ids of every process that runs from the program file.
+inline std::vector<pid_t> processesRunningFrom(const std::string& file) {
+    std::vector<pid_t> found;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        std::error_code error;
+        const auto exe = std::filesystem::read_symlink(entry.path() / "exe", error);
+        if (!error && exe == file)
+            found.push_back(static_cast<pid_t>(std::stol(entry.path().filename().string())));
+    }
+    return found;
+}
+
 } // namespace velmora::testsupport

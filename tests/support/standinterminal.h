@@ -18,7 +18,10 @@ namespace velmora::testsupport {
 // the program it was given with "-e" as a real terminal would.
 class StandInTerminal {
 public:
-    enum class Mode { RecordOnly, RecordAndRun };
+    // RecordAndRunLater: like the terminals that hand the program to a server
+    // process and return at once, it starts the program a moment after it has
+    // ended itself.
+    enum class Mode { RecordOnly, RecordAndRun, RecordAndRunLater };
 
     explicit StandInTerminal(Mode mode = Mode::RecordOnly) : folder_("velmora-terminal") {
         if (const char* saved = std::getenv("TERMINAL"))
@@ -34,6 +37,8 @@ public:
                 << "printf '%s\\n' \"$line\" >> '" << record_ << "'\n";
             if (mode == Mode::RecordAndRun)
                 out << "shift\nexec \"$@\"\n";
+            if (mode == Mode::RecordAndRunLater)
+                out << "shift\n(sleep 0.3; exec \"$@\") >/dev/null 2>&1 &\n";
         }
         ::chmod(script.c_str(), 0755);
         ::setenv("TERMINAL", script.c_str(), 1);

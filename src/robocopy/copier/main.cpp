@@ -190,6 +190,9 @@ int main(int argc, char** argv) {
         break;
     case CopyResult::Failed:
         std::printf("ERROR: %s: %s\n", outcome.failedStep.c_str(), outcome.error.message.c_str());
+        if (outcome.restoredBackup)
+            std::printf("  The previous copy _%s is back in place as %s.\n", request->name.c_str(),
+                        request->name.c_str());
         break;
     }
     printSummary(outcome, std::chrono::steady_clock::now() - started);

@@ -56,8 +56,10 @@ public:
         }
         partialPath_ =
             platform::joinPath(request_.targetFolder, partialFileName(request_.name, source_));
-        if (!writePartial() || !checkPartial() || !putInPlace())
+        if (!writePartial() || !checkPartial() || !putInPlace()) {
+            restoreBackupIfTargetMissing();
             return outcome_;
+        }
         outcome_.result = CopyResult::Copied;
         return outcome_;
     }
@@ -212,6 +214,17 @@ private:
                     "could not delete " + previousPath_ + ": " + deleted.error().message;
         }
         return true;
+    }
+
+    // The window moves the folder's previous copy to _NAME before it starts
+    // this tool. When the copy fails and no NAME is there, that copy goes back,
+    // so that the server keeps a program.
+    void restoreBackupIfTargetMissing() {
+        if (targetFs_.fileExists(targetPath_))
+            return;
+        const std::string backup = platform::joinPath(request_.targetFolder, "_" + request_.name);
+        outcome_.restoredBackup =
+            targetFs_.fileExists(backup) && targetFs_.renameNoReplace(backup, targetPath_).ok();
     }
 
     const CopyRequest& request_;

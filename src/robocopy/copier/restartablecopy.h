@@ -41,6 +41,7 @@ struct CopyOutcome {
     std::string failedStep;         // what failed, naming its path
     platform::Error error;          // and why
     std::string warning;            // a copy that succeeded but left something behind
+    bool restoredBackup = false;    // a failed copy put the folder's backup _NAME back
 };
 
 // The partial file's name: NAME~<size>-<time>.partial, size in decimal and the
