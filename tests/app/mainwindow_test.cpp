@@ -4,6 +4,7 @@
 #include "app/limitspinbox.h"
 #include "serverlist/marks.h"
 #include "support/tempfolder.h"
+#include "support/unitdatabase.h"
 
 #include <QAction>
 #include <QGroupBox>
@@ -53,28 +54,10 @@ protected:
     void useDatabase(const char* name,
                      const std::vector<std::pair<QString, std::optional<QString>>>& units,
                      const QString& statement = serverQueryStatement()) {
-        const QString file = QFile::decodeName(dir.file(name).c_str());
-        {
-            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "writer");
-            db.setDatabaseName(file);
-            ASSERT_TRUE(db.open());
-            QSqlQuery q(db);
-            ASSERT_TRUE(q.exec("create table VerAdmin (VerzijePath text, PJ integer)"));
-            ASSERT_TRUE(q.exec("create table PJ (PJ integer, KratkoIme text)"));
-            for (int pj = 0; pj < static_cast<int>(units.size()); ++pj) {
-                q.prepare("insert into VerAdmin values (?, ?)");
-                q.addBindValue(units[pj].first);
-                q.addBindValue(pj);
-                ASSERT_TRUE(q.exec());
-                if (units[pj].second) {
-                    q.prepare("insert into PJ values (?, ?)");
-                    q.addBindValue(pj);
-                    q.addBindValue(*units[pj].second);
-                    ASSERT_TRUE(q.exec());
-                }
-            }
-        }
-        QSqlDatabase::removeDatabase("writer");
+        std::vector<testsupport::Unit> records;
+        for (int pj = 0; pj < static_cast<int>(units.size()); ++pj)
+            records.push_back({units[pj].first, pj, units[pj].second});
+        const QString file = testsupport::writeUnitDatabase(dir.file(name), records);
         form->kveri().setConnection({QStringLiteral("QSQLITE"), file, statement});
     }
     QStringList doubleClick(int row) {

@@ -1,4 +1,5 @@
 #include "platform/filesystem.h"
+#include "support/filecontent.h"
 #include "support/programrun.h"
 #include "support/scratchfolder.h"
 
@@ -40,14 +41,8 @@ std::string patterned(std::size_t size, std::uint32_t salt) {
     return bytes;
 }
 
-void writeFile(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return in ? std::string(std::istreambuf_iterator<char>(in), {}) : "<missing>";
-}
+using testsupport::readFile;
+using testsupport::writeFile;
 
 void setModified(const std::string& path, std::time_t when) {
     timespec times[2]{};

@@ -4,6 +4,7 @@
 #include "platform/resources.h"
 
 #include "support/childprocesses.h"
+#include "support/filecontent.h"
 #include "support/scratchfolder.h"
 #include "support/standinterminal.h"
 
@@ -36,19 +37,13 @@ TEST(RobocopyArgumentsTest, PiecesAsWritten) {
     EXPECT_EQ(robocopyArguments({"/srv/b1", "/prog.exe"}), R"("/" "/srv/b1" "prog.exe" /Z )");
 }
 
-std::string contentOf(const std::string& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-void writeFile(const std::string& file, const std::string& content) {
-    std::ofstream(file, std::ios::binary) << content;
-}
+using testsupport::readFile;
+using testsupport::writeFile;
 
 // Waits (10 s at most) until the file holds the content.
 bool becomes(const std::string& file, const std::string& content) {
     for (int i = 0; i < 500; ++i) {
-        if (contentOf(file) == content)
+        if (readFile(file) == content)
             return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
@@ -90,7 +85,7 @@ TEST_F(RobocopyRunTest, EmbeddedToolCopiesAfterTheBackup) {
     ASSERT_TRUE(first.ok()) << first.error().message;
     EXPECT_EQ(first.value(), StartOutcome::Started);
     EXPECT_TRUE(becomes(serverFile("prog.exe"), "the new version"));
-    EXPECT_EQ(contentOf(serverFile("_prog.exe")), "the old version");
+    EXPECT_EQ(readFile(serverFile("_prog.exe")), "the old version");
     const auto runs = terminal_.invocations(1);
     ASSERT_EQ(runs.size(), 1u);
     EXPECT_EQ(runs[0], (Args{"-e", tempPath(), root_.path() + "/src", server(), "prog.exe", "/Z"}));
@@ -100,7 +95,7 @@ TEST_F(RobocopyRunTest, EmbeddedToolCopiesAfterTheBackup) {
     writeFile(source(), "a third version");
     ASSERT_TRUE(runEmbeddedTool(run(), tempPath(), nullptr).ok());
     EXPECT_TRUE(becomes(serverFile("prog.exe"), "a third version"));
-    EXPECT_EQ(contentOf(serverFile("_prog.exe")), "the new version");
+    EXPECT_EQ(readFile(serverFile("_prog.exe")), "the new version");
 }
 
 TEST_F(RobocopyRunTest, ASecondRunWhileTheToolRunsChangesNothing) {
@@ -114,13 +109,13 @@ TEST_F(RobocopyRunTest, ASecondRunWhileTheToolRunsChangesNothing) {
     const auto resource = platform::findModuleResource(kToolResourceType, kToolResourceName);
     ASSERT_TRUE(resource.ok());
     EXPECT_EQ(
-        contentOf(tempPath()),
+        readFile(tempPath()),
         std::string(reinterpret_cast<const char*>(resource.value().data), resource.value().size));
 
     const auto second = runEmbeddedTool(run(), tempPath(), nullptr);
     ASSERT_FALSE(second.ok());
     EXPECT_EQ(second.error().message, "Cannot create file \"" + tempPath() + "\". Text file busy");
-    EXPECT_EQ(contentOf(serverFile("_prog.exe")), "the old version");
+    EXPECT_EQ(readFile(serverFile("_prog.exe")), "the old version");
     EXPECT_FALSE(fs::exists(serverFile("prog.exe")));
     EXPECT_EQ(terminal_.readAll().size(), 1u);
 }
@@ -128,7 +123,7 @@ TEST_F(RobocopyRunTest, ASecondRunWhileTheToolRunsChangesNothing) {
 TEST_F(RobocopyRunTest, ExternalToolComesFromTheProgramFolderOnly) {
     const std::string programFolder = root_.path() + "/program/";
     EXPECT_EQ(runExternalTool(run(), programFolder, nullptr).value(), StartOutcome::ToolMissing);
-    EXPECT_EQ(contentOf(serverFile("prog.exe")), "the old version");
+    EXPECT_EQ(readFile(serverFile("prog.exe")), "the old version");
     EXPECT_FALSE(fs::exists(serverFile("_prog.exe")));
 
     const auto resource = platform::findModuleResource(kToolResourceType, kToolResourceName);
@@ -138,7 +133,7 @@ TEST_F(RobocopyRunTest, ExternalToolComesFromTheProgramFolderOnly) {
         platform::writeProgramFile(tool, resource.value().data, resource.value().size).ok());
     EXPECT_EQ(runExternalTool(run(), programFolder, nullptr).value(), StartOutcome::Started);
     EXPECT_TRUE(becomes(serverFile("prog.exe"), "the new version"));
-    EXPECT_EQ(contentOf(serverFile("_prog.exe")), "the old version");
+    EXPECT_EQ(readFile(serverFile("_prog.exe")), "the old version");
     const auto runs = terminal_.invocations(1);
     ASSERT_EQ(runs.size(), 1u);
     EXPECT_EQ(runs[0].at(1), tool);
@@ -151,7 +146,7 @@ TEST_F(RobocopyRunTest, AToolThatCannotBeStartedIsReportedAndThePreviousCopyGoes
     ASSERT_FALSE(embedded.ok());
     EXPECT_EQ(embedded.error().message.rfind("Cannot start \"" + tempPath() + "\". ", 0), 0u)
         << embedded.error().message;
-    EXPECT_EQ(contentOf(serverFile("prog.exe")), "the old version");
+    EXPECT_EQ(readFile(serverFile("prog.exe")), "the old version");
     EXPECT_FALSE(fs::exists(serverFile("_prog.exe")));
     // Nothing runs from the temp file, so it is gone again.
     EXPECT_FALSE(fs::exists(tempPath()));
@@ -161,7 +156,7 @@ TEST_F(RobocopyRunTest, ATerminalThatStartsTheToolAfterReturningStillFindsIt) {
     StandInTerminal lateTerminal(StandInTerminal::Mode::RecordAndRunLater);
     ASSERT_TRUE(runEmbeddedTool(run(), tempPath(), nullptr).ok());
     EXPECT_TRUE(becomes(serverFile("prog.exe"), "the new version"));
-    EXPECT_EQ(contentOf(serverFile("_prog.exe")), "the old version");
+    EXPECT_EQ(readFile(serverFile("_prog.exe")), "the old version");
 }
 
 } // namespace

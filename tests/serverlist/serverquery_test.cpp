@@ -5,6 +5,7 @@
 #include "serverlist/serverlistmodel.h"
 #include "serverlist/serverquery.h"
 #include "support/tempfolder.h"
+#include "support/unitdatabase.h"
 
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -17,37 +18,10 @@ using velmora::testsupport::TempFolder;
 
 namespace {
 
-struct Unit {
-    QString path;
-    int pj;
-    std::optional<QString> shortName; // none: the unit has no PJ row
-};
+using velmora::testsupport::Unit;
 
-// An SQLite database with the two tables of the statement.
 QString writeDatabase(const TempFolder& dir, const std::vector<Unit>& units) {
-    const QString file = QFile::decodeName(dir.file("servers.sqlite").c_str());
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "writer");
-        db.setDatabaseName(file);
-        EXPECT_TRUE(db.open());
-        QSqlQuery q(db);
-        EXPECT_TRUE(q.exec("create table VerAdmin (VerzijePath text, PJ integer)"));
-        EXPECT_TRUE(q.exec("create table PJ (PJ integer, KratkoIme text)"));
-        for (const Unit& u : units) {
-            q.prepare("insert into VerAdmin values (?, ?)");
-            q.addBindValue(u.path);
-            q.addBindValue(u.pj);
-            EXPECT_TRUE(q.exec());
-            if (u.shortName) {
-                q.prepare("insert into PJ values (?, ?)");
-                q.addBindValue(u.pj);
-                q.addBindValue(*u.shortName);
-                EXPECT_TRUE(q.exec());
-            }
-        }
-    }
-    QSqlDatabase::removeDatabase("writer");
-    return file;
+    return velmora::testsupport::writeUnitDatabase(dir.file("servers.sqlite"), units);
 }
 
 QueryConnection sqlite(const QString& file) {
