@@ -477,6 +477,15 @@ public:
     platform::Status renameNoReplace(const std::string& from, const std::string& to) override {
         return local_.renameNoReplace(from, to);
     }
+    bool replacesInOneStep(const std::string& path) override {
+        return local_.replacesInOneStep(path);
+    }
+    platform::Status renameReplacing(const std::string& from, const std::string& to) override {
+        return local_.renameReplacing(from, to);
+    }
+    platform::Status linkOrCopy(const std::string& from, const std::string& to) override {
+        return local_.linkOrCopy(from, to);
+    }
     platform::Status setLastWriteTime(const std::string& path, platform::DosTime time) override {
         return local_.setLastWriteTime(path, time);
     }
@@ -494,6 +503,10 @@ private:
             if (written)
                 position_ += written.value();
             return written;
+        }
+        platform::Status reopenAt(std::uint64_t offset) override {
+            position_ = offset;
+            return inner_->reopenAt(offset);
         }
         platform::Status close() override { return inner_->close(); }
 

@@ -39,6 +39,12 @@ public:
     // Writes the bytes at the current position and returns how many were
     // written: fewer than asked when the disk is full.
     virtual Result<std::size_t> write(const char* data, std::size_t size) = 0;
+    // Where a writer closes the file and opens it again: the file stays open
+    // under the same handle (so nothing else can take it in between, and its
+    // lock is never let go), and the next write goes to the offset. Bytes
+    // gathered so far go to the disk or server here; a failure to take them
+    // comes back.
+    virtual Status reopenAt(std::uint64_t offset) = 0;
     // Closes the file. A failure that the system reports only now (data it
     // kept back and could not write) comes back here. Closing twice is a no-op.
     virtual Status close() = 0;
@@ -69,9 +75,26 @@ public:
     // Renames a file; fails when anything of the new name exists, instead of
     // replacing it.
     virtual Status renameNoReplace(const std::string& from, const std::string& to) = 0;
+
+    // True when renameReplacing works for files under the path: the new name
+    // then holds the old file or the new one at every moment, never nothing.
+    virtual bool replacesInOneStep(const std::string& path) = 0;
+    // Renames a file onto the new name, replacing a file of that name in one
+    // step. Fails (ENOTSUP) where the file system cannot do that in one step.
+    virtual Status renameReplacing(const std::string& from, const std::string& to) = 0;
+    // Gives a file a second name with the same content and last-write time,
+    // without moving its bytes where the file system allows: a hard link on a
+    // local disk, otherwise a copy. Fails when anything of the new name exists.
+    // Only where replacesInOneStep holds (ENOTSUP elsewhere).
+    virtual Status linkOrCopy(const std::string& from, const std::string& to) = 0;
     // Sets the file's last-write time from a packed local time stamp.
     virtual Status setLastWriteTime(const std::string& path, DosTime time) = 0;
 };
+
+// True for an error that says the connection to the file's server broke
+// (or never came about), as opposed to a refusal by the server: after such an
+// error the request may or may not have been carried out.
+bool isConnectionFailure(const Error& error);
 
 // The file system that serves a path: the local one for local paths.
 FileSystem& fileSystemFor(const std::string& path);

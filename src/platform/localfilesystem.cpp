@@ -268,6 +268,20 @@ Status LocalFileSystem::renameNoReplace(const std::string& from, const std::stri
     return renameLocalNoReplace(localSystemPath(from), localSystemPath(to));
 }
 
+bool LocalFileSystem::replacesInOneStep(const std::string&) {
+    // POSIX rename() and Windows' MoveFileEx with MOVEFILE_REPLACE_EXISTING
+    // both replace in one step.
+    return true;
+}
+
+Status LocalFileSystem::renameReplacing(const std::string& from, const std::string& to) {
+    return renameLocalReplacing(localSystemPath(from), localSystemPath(to));
+}
+
+Status LocalFileSystem::linkOrCopy(const std::string& from, const std::string& to) {
+    return linkOrCopyLocal(localSystemPath(from), localSystemPath(to));
+}
+
 Status LocalFileSystem::setLastWriteTime(const std::string& path, DosTime time) {
     return setLocalLastWriteTime(localSystemPath(path), time);
 }

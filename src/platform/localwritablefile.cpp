@@ -61,6 +61,18 @@ public:
         return done;
     }
 
+    Status reopenAt(std::uint64_t offset) override {
+        if (h_ == INVALID_HANDLE_VALUE)
+            return systemError(ERROR_INVALID_HANDLE);
+        if (offset > static_cast<std::uint64_t>(std::numeric_limits<LONGLONG>::max()))
+            return systemError(ERROR_INVALID_PARAMETER);
+        LARGE_INTEGER position{};
+        position.QuadPart = static_cast<LONGLONG>(offset);
+        if (!SetFilePointerEx(h_, position, nullptr, FILE_BEGIN))
+            return lastSystemError();
+        return {};
+    }
+
     Status close() override {
         if (h_ == INVALID_HANDLE_VALUE)
             return {};
@@ -105,6 +117,26 @@ Status deleteLocalFile(const std::string& path) {
 Status renameLocalNoReplace(const std::string& from, const std::string& to) {
     // MoveFileA fails when anything of the new name exists.
     if (!MoveFileA(from.c_str(), to.c_str()))
+        return lastSystemError();
+    return {};
+}
+
+Status renameLocalReplacing(const std::string& from, const std::string& to) {
+    if (!MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return lastSystemError();
+    return {};
+}
+
+Status linkOrCopyLocal(const std::string& from, const std::string& to) {
+    if (CreateHardLinkA(to.c_str(), from.c_str(), nullptr))
+        return {};
+    const DWORD linkError = GetLastError();
+    // Only a file system without hard links (FAT, some shares) goes on to a copy.
+    if (linkError != ERROR_NOT_SUPPORTED && linkError != ERROR_INVALID_FUNCTION &&
+        linkError != ERROR_TOO_MANY_LINKS && linkError != ERROR_NOT_SAME_DEVICE)
+        return systemError(static_cast<int>(linkError));
+    // CopyFile keeps the last-write time; TRUE: never over an existing name.
+    if (!CopyFileA(from.c_str(), to.c_str(), TRUE))
         return lastSystemError();
     return {};
 }
@@ -174,6 +206,16 @@ public:
         return done;
     }
 
+    Status reopenAt(std::uint64_t offset) override {
+        if (fd_ < 0)
+            return systemError(EBADF);
+        if (offset > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max()))
+            return systemError(EINVAL);
+        if (::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0)
+            return lastSystemError();
+        return {};
+    }
+
     Status close() override {
         if (fd_ < 0)
             return {};
@@ -239,6 +281,69 @@ int renameWithoutReplacing(const char* from, const char* to) {
 #endif
 }
 
+// Copies a regular file to a new name (never over an existing one, never
+// through a link), with the source's permissions and times. A copy that
+// cannot be finished is removed again.
+Status copyLocalFile(const std::string& from, const std::string& to) {
+    const int source = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    if (source < 0)
+        return lastSystemError();
+    struct stat info {};
+    if (::fstat(source, &info) != 0) {
+        const Error failure = lastSystemError();
+        ::close(source);
+        return failure;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        ::close(source);
+        return systemError(EINVAL);
+    }
+    const int target =
+        ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, info.st_mode & 07777);
+    if (target < 0) {
+        const Error failure = lastSystemError();
+        ::close(source);
+        return failure;
+    }
+    Status copied;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t got = ::read(source, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            copied = lastSystemError();
+            break;
+        }
+        if (got == 0)
+            break;
+        ssize_t put = 0;
+        while (put < got) {
+            const ssize_t n = ::write(target, buffer + put, static_cast<std::size_t>(got - put));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                copied = n < 0 ? lastSystemError() : systemError(ENOSPC);
+                break;
+            }
+            put += n;
+        }
+        if (!copied)
+            break;
+    }
+    if (copied) {
+        const timespec times[2] = {info.st_atim, info.st_mtim};
+        if (::futimens(target, times) != 0)
+            copied = lastSystemError();
+    }
+    if (::close(target) != 0 && copied)
+        copied = lastSystemError();
+    ::close(source);
+    if (!copied)
+        ::unlink(to.c_str());
+    return copied;
+}
+
 } // namespace
 
 Status deleteLocalFile(const std::string& path) {
@@ -277,6 +382,24 @@ Status renameLocalNoReplace(const std::string& from, const std::string& to) {
         return failure;
     }
     return {};
+}
+
+Status renameLocalReplacing(const std::string& from, const std::string& to) {
+    if (::rename(from.c_str(), to.c_str()) != 0)
+        return lastSystemError();
+    return {};
+}
+
+Status linkOrCopyLocal(const std::string& from, const std::string& to) {
+    if (::link(from.c_str(), to.c_str()) == 0)
+        return {};
+    // Only a file system without hard links (EPERM on FAT and some FUSE file
+    // systems, or where links are not allowed to this user) goes on to a copy;
+    // a name that is taken, or a file that is not there, ends here.
+    if (errno != EPERM && errno != ENOTSUP && errno != EOPNOTSUPP && errno != EMLINK &&
+        errno != EXDEV)
+        return lastSystemError();
+    return copyLocalFile(from, to);
 }
 
 Status setLocalLastWriteTime(const std::string& path, DosTime time) {

@@ -26,6 +26,11 @@ Status deleteLocalFile(const std::string& path);
 // Where the file system cannot rename without replacing, a regular file is
 // linked under the new name and then unlinked under the old one.
 Status renameLocalNoReplace(const std::string& from, const std::string& to);
+// Replaces a file of the new name in one step.
+Status renameLocalReplacing(const std::string& from, const std::string& to);
+// A hard link under the new name; where the file system has none, a copy of
+// the content with the same last-write time (and, on Linux, permissions).
+Status linkOrCopyLocal(const std::string& from, const std::string& to);
 Status setLocalLastWriteTime(const std::string& path, DosTime time);
 
 } // namespace velmora::platform

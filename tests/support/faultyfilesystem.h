@@ -69,7 +69,7 @@ private:
 class FaultyFileSystem final : public platform::FileSystem {
 public:
     Gate writeGate;  // every write passes it
-    Gate folderGate; // every directoryExists passes it
+    Gate folderGate; // every folder test passes it: directoryExists, or the entry of a folder
     Gate renameGate; // every renameNoReplace passes it
     // Renames fail once the thread is asked to stop, as network requests do.
     std::atomic<bool> cancellableRenames{false};
@@ -78,15 +78,29 @@ public:
     std::atomic<bool> failClose{false};
     std::set<std::string> failRenameFrom; // set before the batch starts
     std::set<std::string> invisible;      // fileExists says no
+    // False: the file system renames onto an existing name only in two steps,
+    // as a network share through the client library does.
+    std::atomic<bool> replacesInOneStepToo{true};
+    // The rename of this number (from 0, every kind of rename counted) loses
+    // its connection: before it is carried out, or after (its reply lost).
+    std::atomic<int> connectionLostAtRename{-1};
+    std::atomic<bool> lostAfterCarryingOut{false};
+    // Requests fail as if the server were gone, until this many more have failed.
+    std::atomic<int> serverGoneFor{0};
 
     platform::Result<std::vector<char>> readWholeFile(const std::string& path) override {
         return local_.readWholeFile(path);
     }
     platform::Result<platform::DirectoryEntry> findEntry(const std::string& path) override {
-        return local_.findEntry(path);
+        if (serverIsGone())
+            return platform::systemError(ECONNREFUSED);
+        auto entry = local_.findEntry(path);
+        if (entry && (entry.value().attributes & platform::AttrDirectory))
+            folderGate.pass();
+        return entry;
     }
     bool fileExists(const std::string& path) override {
-        return invisible.count(path) == 0 && local_.fileExists(path);
+        return !serverIsGone() && invisible.count(path) == 0 && local_.fileExists(path);
     }
     bool directoryExists(const std::string& path) override {
         folderGate.pass();
@@ -106,20 +120,56 @@ public:
         return local_.deleteFile(path);
     }
     platform::Status renameNoReplace(const std::string& from, const std::string& to) override {
-        renameGate.pass();
-        if (cancellableRenames && platform::threadCancelRequested())
-            return platform::systemError(ECANCELED);
-        if (failRenameFrom.count(from) != 0)
-            return platform::systemError(EACCES);
-        return local_.renameNoReplace(from, to);
+        return rename(from, to, [&] { return local_.renameNoReplace(from, to); });
+    }
+    bool replacesInOneStep(const std::string& path) override {
+        return replacesInOneStepToo && local_.replacesInOneStep(path);
+    }
+    platform::Status renameReplacing(const std::string& from, const std::string& to) override {
+        if (!replacesInOneStepToo)
+            return platform::systemError(ENOTSUP);
+        return rename(from, to, [&] { return local_.renameReplacing(from, to); });
+    }
+    platform::Status linkOrCopy(const std::string& from, const std::string& to) override {
+        if (!replacesInOneStepToo)
+            return platform::systemError(ENOTSUP);
+        return local_.linkOrCopy(from, to);
     }
     platform::Status setLastWriteTime(const std::string& path, platform::DosTime time) override {
+        if (serverIsGone())
+            return platform::systemError(ECONNREFUSED);
         return local_.setLastWriteTime(path, time);
     }
 
     int writes() const { return writes_.load(); }
+    int renames() const { return renames_.load(); }
 
 private:
+    bool serverIsGone() {
+        for (int left = serverGoneFor.load(); left > 0;) {
+            if (serverGoneFor.compare_exchange_weak(left, left - 1))
+                return true;
+        }
+        return false;
+    }
+
+    template <typename Rename>
+    platform::Status rename(const std::string& from, const std::string&, Rename carryOut) {
+        renameGate.pass();
+        if (cancellableRenames && platform::threadCancelRequested())
+            return platform::systemError(ECANCELED);
+        if (serverIsGone())
+            return platform::systemError(ECONNREFUSED);
+        if (renames_.fetch_add(1) == connectionLostAtRename) {
+            if (lostAfterCarryingOut)
+                (void)carryOut();
+            return platform::systemError(ECONNRESET);
+        }
+        if (failRenameFrom.count(from) != 0)
+            return platform::systemError(EACCES);
+        return carryOut();
+    }
+
     class File final : public platform::WritableFile {
     public:
         File(FaultyFileSystem& owner, std::unique_ptr<platform::WritableFile> inner)
@@ -130,6 +180,11 @@ private:
             if (number == owner_.shortWriteAt && size > 0)
                 return inner_->write(data, size - 1);
             return inner_->write(data, size);
+        }
+        platform::Status reopenAt(std::uint64_t offset) override {
+            if (owner_.failReopen)
+                return platform::systemError(EIO);
+            return inner_->reopenAt(offset);
         }
         platform::Status close() override {
             platform::Status closed = inner_->close();
@@ -153,6 +208,7 @@ private:
 
     platform::LocalFileSystem local_;
     std::atomic<int> writes_{0};
+    std::atomic<int> renames_{0};
 };
 
 } // namespace velmora::testsupport

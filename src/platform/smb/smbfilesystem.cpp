@@ -55,14 +55,23 @@ public:
             taken += piece;
             if (pending_.size() < kGatherLimit)
                 break;
-            WireWriter request;
-            request.op(Op::Write).u32(handle_).bytes(pending_);
-            pending_.clear();
-            auto sent = send(request);
-            if (!sent)
-                return sent.error();
+            if (Status flushed = flush(); !flushed)
+                return flushed.error();
         }
+        written_ += size;
         return size;
+    }
+
+    // The server handle stays open across the reopen; what has gathered goes
+    // to the server now, so that a reopen costs one write and no open.
+    Status reopenAt(std::uint64_t offset) override {
+        if (closed_)
+            return Error{EBADF, "The file is closed"};
+        if (Status flushed = flush(); !flushed)
+            return flushed;
+        if (offset != written_)
+            return Error{EINVAL, "A network file is reopened only where its writing stands"};
+        return {};
     }
 
     Status close() override {
@@ -76,6 +85,15 @@ public:
     }
 
 private:
+    Status flush() {
+        if (pending_.empty())
+            return {};
+        WireWriter request;
+        request.op(Op::Write).u32(handle_).bytes(pending_);
+        pending_.clear();
+        return asStatus(send(request));
+    }
+
     Result<std::string> send(const WireWriter& request) {
         SmbSession& session = SmbSession::forThisThread();
         // A helper that was replaced (after a time-out) no longer has the file.
@@ -87,6 +105,7 @@ private:
     std::uint32_t handle_;
     std::uint64_t incarnation_;
     std::string pending_;
+    std::uint64_t written_ = 0; // bytes taken by write(), sent or gathered
     bool closed_ = false;
 };
 
@@ -192,6 +211,20 @@ Status SmbFileSystem::renameNoReplace(const std::string& from, const std::string
     WireWriter request;
     request.op(Op::Rename).bytes(fromUrl.value()).bytes(toUrl.value());
     return asStatus(SmbSession::forThisThread().call(request));
+}
+
+bool SmbFileSystem::replacesInOneStep(const std::string&) {
+    // The client library's rename removes an existing target and then renames:
+    // two requests, between which the name holds nothing.
+    return false;
+}
+
+Status SmbFileSystem::renameReplacing(const std::string&, const std::string&) {
+    return Error{ENOTSUP, "A network share is not renamed onto an existing name"};
+}
+
+Status SmbFileSystem::linkOrCopy(const std::string&, const std::string&) {
+    return Error{ENOTSUP, "A network share has no second names here"};
 }
 
 Status SmbFileSystem::setLastWriteTime(const std::string& path, DosTime time) {

@@ -26,6 +26,9 @@ public:
                                                            std::uint64_t offset) override;
     Status deleteFile(const std::string& path) override;
     Status renameNoReplace(const std::string& from, const std::string& to) override;
+    bool replacesInOneStep(const std::string& path) override;
+    Status renameReplacing(const std::string& from, const std::string& to) override;
+    Status linkOrCopy(const std::string& from, const std::string& to) override;
     Status setLastWriteTime(const std::string& path, DosTime time) override;
 };
 

@@ -1,6 +1,7 @@
 #include "smbsession.h"
 
 #include "platform/cancellation.h"
+#include "platform/filesystem.h"
 
 #include <atomic>
 #include <cerrno>
@@ -220,8 +221,16 @@ Result<std::string> SmbSession::call(const WireWriter& request) {
         stopHelper(true);
         return malformedReply();
     }
-    if (code != 0)
-        return systemError(static_cast<int>(code));
+    if (code != 0) {
+        Error failure = systemError(static_cast<int>(code));
+        // The helper's connection to the server broke: the next request starts
+        // a fresh helper, which connects and logs on anew. (A server that
+        // refused to be reached left the helper without a connection to drop.)
+        if (isConnectionFailure(failure) && failure.code != ECONNREFUSED &&
+            failure.code != EHOSTUNREACH && failure.code != ENETUNREACH)
+            stopHelper(false);
+        return failure;
+    }
     reply.erase(0, 4);
     return reply;
 }
