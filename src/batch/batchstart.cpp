@@ -19,6 +19,7 @@ void BatchStart::Execute() {
 
 void BatchStart::walk() {
     OperationState& state = context_->state();
+    const auto run = std::make_shared<BatchRun>(kind(), state.nextBatchId());
     int rowCount = 0;
     std::uint64_t generation = 0;
     bool ready = false;
@@ -34,13 +35,19 @@ void BatchStart::walk() {
     });
     if (!windowOpen)
         return;
+    // However the walk ends, the batch is over once its last worker has ended.
+    struct WalkEnd {
+        BatchRun& run;
+        BatchContext& context;
+        ~WalkEnd() { run.walkEnded(context); }
+    } walkEnd{*run, *context_};
 
     for (int index = 0; ready && index < rowCount; ++index) {
         // The wait comes first, at every row, checked or not.
         std::unique_lock turn = state.takeDispatchTurn();
         if (!state.waitForFreeSlot())
             return;
-        DispatchedRow row{index, {}, generation};
+        DispatchedRow row{index, {}, generation, run};
         bool checked = false;
         bool stillValid = true;
         const bool called = context_->onMainThread([&](BatchWindow& window) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "batch/batchcontext.h"
+#include "batch/batchrun.h"
 #include "batch/tthread.h"
 
 #include <QString>
@@ -16,6 +17,8 @@ struct DispatchedRow {
     int index = 0;
     std::string caption;
     std::uint64_t listGeneration = 0;
+    // The batch the row belongs to; the worker reports its end to it.
+    std::shared_ptr<BatchRun> run;
 };
 
 // The walk that the three dispatchers share: the start line with the busy
@@ -34,6 +37,7 @@ protected:
         context_->state().dispatcherStarted();
     }
 
+    virtual BatchKind kind() const = 0;
     virtual QString startLine() const = 0;
     virtual QString endLine() const = 0;
     // The reachability batch counts the rows before its start line.
@@ -43,7 +47,8 @@ protected:
     virtual bool takeInputs(BatchWindow& window, int rowCount) = 0;
     // Main thread, before each row: false when the inputs taken have gone.
     virtual bool inputsStillHeld(BatchWindow& window) const = 0;
-    // Dispatcher thread: creates the worker, fills it, starts it and counts it.
+    // Dispatcher thread: creates the worker, fills it, starts it and counts it
+    // (in the live-worker count and in row.run).
     virtual void startWorker(const DispatchedRow& row) = 0;
 
     std::shared_ptr<BatchContext> context_;

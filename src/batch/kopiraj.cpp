@@ -4,6 +4,8 @@
 #include "batch/batchwindow.h"
 #include "batch/copyprogress.h"
 #include "batch/elapsed.h"
+#include "batch/placement.h"
+#include "batch/placementgate.h"
 #include "batch/rowtarget.h"
 #include "platform/cancellation.h"
 #include "platform/paths.h"
@@ -11,10 +13,12 @@
 #include "serverlist/serverlistmodel.h"
 
 #include <algorithm>
+#include <cerrno>
 
 namespace velmora::batch {
 
 using platform::FileSystem;
+using platform::Status;
 using platform::WritableFile;
 using serverlist::ServerListModel;
 
@@ -23,10 +27,18 @@ void TKopiraj::Execute() {
     CopiedBytes = 0;
     LastPercent = 0;
     started_ = std::chrono::steady_clock::now();
+    report_.kind = BatchKind::Copy;
+    report_.batchId = Run ? Run->id() : 0;
+    report_.row = RowIndex;
+    report_.caption = ServerFolder;
+    report_.target = DestPath;
+    report_.started = QDateTime::currentDateTime();
     report(copy());
     // Out of the table before the count falls: once the worker has ended no
     // abort request may reach it.
     context_->state().copyWorkers().remove(RowIndex, this);
+    if (Run)
+        Run->workerEnded(report_, *context_);
     context_->state().workerEnded();
 }
 
@@ -38,10 +50,10 @@ TKopiraj::Outcome TKopiraj::copy() {
     const std::uint64_t totalBytes = image.size();
 
     if (ServerFolder.empty())
-        return Outcome::CannotCreate;
+        return failed(Outcome::CannotCreate, "The row names no server");
     auto created = fileSystem.createForWriting(temp);
     if (!created)
-        return unlessAborted(Outcome::CannotCreate);
+        return failed(Outcome::CannotCreate, created.error());
     std::unique_ptr<WritableFile> file = std::move(created).value();
 
     std::uint64_t written = 0;
@@ -52,31 +64,33 @@ TKopiraj::Outcome TKopiraj::copy() {
         auto result = file->write(image.data() + written, block);
         if (!result || result.value() != block) {
             (void)file->close();
-            return unlessAborted(Outcome::WriteFailed);
+            return failed(Outcome::WriteFailed,
+                          result ? platform::systemError(ENOSPC) : result.error());
         }
         written += block;
         sinceOpened += block;
+        report_.bytes = written;
         if (Terminated()) {
             (void)file->close();
             return Outcome::Aborted;
         }
         CopiedBytes += static_cast<double>(block);
         if (sinceOpened >= kReopenEvery) {
+            // The file stays open under the same handle: closing it would let
+            // another holder of the old descriptor keep its lock in between.
             // A reopen that fails leaves the copy short, like a write that fails.
-            if (!file->close())
-                return unlessAborted(Outcome::WriteFailed);
-            auto reopened = fileSystem.reopenForWriting(temp, written);
-            if (!reopened)
-                return unlessAborted(Outcome::WriteFailed);
-            file = std::move(reopened).value();
+            if (Status reopened = file->reopenAt(written); !reopened) {
+                (void)file->close();
+                return failed(Outcome::WriteFailed, reopened.error());
+            }
             sinceOpened = 0;
         }
         showProgress(totalBytes);
     } while (block == kBlockSize);
 
     // Data the system kept back and could not write shows up at close.
-    if (!file->close())
-        return unlessAborted(Outcome::WriteFailed);
+    if (Status closed = file->close(); !closed)
+        return failed(Outcome::WriteFailed, closed.error());
     if (Terminated())
         return Outcome::Aborted;
     // From here the copy runs to its end: an abort that cancelled a request
@@ -87,39 +101,46 @@ TKopiraj::Outcome TKopiraj::copy() {
 
     auto local = context_->fileSystemFor(LocalPath).findEntry(LocalPath);
     if (!local)
-        return Outcome::LocalMissing;
+        return failed(Outcome::LocalMissing, local.error());
     auto remote = fileSystem.findEntry(temp);
     if (!remote)
-        return Outcome::TempMissing;
+        return failed(Outcome::TempMissing, remote.error());
     if (local.value().size != remote.value().size)
-        return Outcome::SizeDiffers;
+        return failed(Outcome::SizeDiffers,
+                      "The local file has " + std::to_string(local.value().size) +
+                          " bytes, the copy " + std::to_string(remote.value().size));
     return putInPlace(fileSystem, temp);
 }
 
 // A step that failed because the abort cancelled a wait on the server is the
 // abort, which has already marked the row.
-TKopiraj::Outcome TKopiraj::unlessAborted(Outcome failure) const {
-    return Terminated() ? Outcome::Aborted : failure;
+TKopiraj::Outcome TKopiraj::failed(Outcome failure, const platform::Error& reason) {
+    return failed(failure, reason.message);
+}
+
+TKopiraj::Outcome TKopiraj::failed(Outcome failure, std::string reason) {
+    if (Terminated())
+        return Outcome::Aborted;
+    report_.reason = std::move(reason);
+    return failure;
 }
 
 TKopiraj::Outcome TKopiraj::putInPlace(FileSystem& fileSystem, const std::string& temp) {
-    const std::string backup =
-        platform::folderPart(DestPath) + "_" + platform::fileNamePart(DestPath);
-    if (fileSystem.fileExists(backup))
-        (void)fileSystem.deleteFile(backup);
-    // Fails when there is no previous copy yet, or it cannot be moved (held open
-    // on the server): then nothing is backed up, and the next rename fails too.
-    const bool backedUp = fileSystem.renameNoReplace(DestPath, backup).ok();
-    const bool placed = fileSystem.renameNoReplace(temp, DestPath).ok();
-    if (placed && HeldTime)
-        (void)fileSystem.setLastWriteTime(DestPath, *HeldTime);
-    if (placed && !fileSystem.fileExists(temp))
-        return Outcome::Copied;
-    // The server must not be left without its program: the previous copy goes
-    // back to its name when the new one could not take it.
-    if (backedUp && !fileSystem.fileExists(DestPath))
-        (void)fileSystem.renameNoReplace(backup, DestPath);
-    return Outcome::CannotRename;
+    // A process that is ending waits for copies in their renames, and lets
+    // none begin them any more.
+    const PlacementTurn turn;
+    if (!turn)
+        return Outcome::Aborted;
+    const PlacementNames names{
+        DestPath, temp, platform::folderPart(DestPath) + "_" + platform::fileNamePart(DestPath)};
+    const std::uint64_t size = Image ? Image->size() : 0;
+    const Placement placement = placeCopy(fileSystem, names, size, HeldTime);
+    if (!placement.placed)
+        return failed(Outcome::CannotRename, placement.reason);
+    // A rename that left the new copy's name behind has not put it in place.
+    if (auto left = fileSystem.findEntry(temp); left)
+        return failed(Outcome::CannotRename, "The new copy is still under its temporary name");
+    return Outcome::Copied;
 }
 
 void TKopiraj::showProgress(std::uint64_t totalBytes) {
@@ -136,9 +157,14 @@ void TKopiraj::showProgress(std::uint64_t totalBytes) {
         lista.setSubItem(RowIndex, 0, percentText);
         lista.setSubItem(RowIndex, 1, kilobytes);
     });
+    report_.percentText = percentText;
+    report_.infoText = kilobytes;
 }
 
 void TKopiraj::reportFailure(BatchWindow& window, const QString& line, const QString& info) {
+    report_.mark = serverlist::MarkCopyFailed;
+    report_.logLine = line;
+    report_.infoText = info;
     window.appendMemo2(line);
     ServerListModel& lista = window.lista();
     if (!isSameLoad(lista, RowIndex, ListGeneration))
@@ -148,8 +174,14 @@ void TKopiraj::reportFailure(BatchWindow& window, const QString& line, const QSt
 }
 
 void TKopiraj::report(Outcome outcome) {
-    if (outcome == Outcome::Aborted)
-        return; // the abort has marked the row; the temporary file stays
+    if (outcome == Outcome::Aborted) {
+        // The abort has marked the row; the temporary file stays. Nothing
+        // changes in the window, but the records beside it hear of it.
+        report_.aborted = true;
+        report_.ended = QDateTime::currentDateTime();
+        (void)context_->onMainThread([&](BatchWindow& window) { window.rowReported(report_); });
+        return;
+    }
     const QString dest = ServerListModel::displayText(DestPath);
     const QString local = ServerListModel::displayText(LocalPath);
     (void)context_->onMainThread([&](BatchWindow& window) {
@@ -158,11 +190,14 @@ void TKopiraj::report(Outcome outcome) {
         case Outcome::Copied: {
             ServerListModel& lista = window.lista();
             const bool sameLoad = isSameLoad(lista, RowIndex, ListGeneration);
+            report_.mark = serverlist::MarkCopied;
             if (sameLoad)
-                lista.setMark(RowIndex, serverlist::MarkCopied);
-            window.appendMemo1(dest + QStringLiteral(" - OK ") + app::dateTimeTextNow());
+                lista.setMark(RowIndex, report_.mark);
+            report_.logLine = dest + QStringLiteral(" - OK ") + app::dateTimeTextNow();
+            window.appendMemo1(report_.logLine);
+            report_.infoText = app::elapsedTimeText(elapsedMilliseconds(started_));
             if (sameLoad)
-                lista.setSubItem(RowIndex, 1, app::elapsedTimeText(elapsedMilliseconds(started_)));
+                lista.setSubItem(RowIndex, 1, report_.infoText);
             break;
         }
         case Outcome::CannotCreate:
@@ -194,6 +229,8 @@ void TKopiraj::report(Outcome outcome) {
         case Outcome::Aborted:
             break;
         }
+        report_.ended = QDateTime::currentDateTime();
+        window.rowReported(report_);
     });
 }
 

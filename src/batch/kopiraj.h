@@ -1,6 +1,8 @@
 #pragma once
 
 #include "batch/batchcontext.h"
+#include "batch/batchrun.h"
+#include "batch/rowreport.h"
 #include "batch/tthread.h"
 #include "fileset/fileset.h"
 #include "platform/dostime.h"
@@ -18,9 +20,10 @@ class BatchWindow;
 // The copy worker of one server row. It writes the file image to the server
 // folder under a temporary name (D + "~") in blocks of 2,048 bytes, showing
 // progress in the row; checks the written size against the local file on disk;
-// keeps the server's previous copy under the backup name ("_" + file name); puts
-// the new copy in place with a rename that never replaces; stamps it with the
-// held time stamp; and reports success or the reason of failure.
+// keeps the server's previous copy under the backup name ("_" + file name) and
+// puts the new copy in place so that the server never lacks its program
+// (placement.h); stamps it with the held time stamp; and reports success or the
+// reason of failure.
 class TKopiraj final : public TThread {
 public:
     static constexpr std::size_t kBlockSize = 2048;
@@ -43,6 +46,7 @@ public:
     // The row's caption. An empty one names no server: joined with the file
     // name it would address the root of the local disk, so nothing is written.
     std::string ServerFolder;
+    std::shared_ptr<BatchRun> Run;
 
 private:
     enum class Outcome {
@@ -58,7 +62,9 @@ private:
 
     void Execute() override;
     Outcome copy();
-    Outcome unlessAborted(Outcome failure) const;
+    // The outcome of a failed step, with the system's reason for it.
+    Outcome failed(Outcome failure, const platform::Error& reason);
+    Outcome failed(Outcome failure, std::string reason);
     Outcome putInPlace(platform::FileSystem& fileSystem, const std::string& temp);
     void showProgress(std::uint64_t totalBytes);
     void report(Outcome outcome);
@@ -66,6 +72,7 @@ private:
 
     std::shared_ptr<BatchContext> context_;
     std::chrono::steady_clock::time_point started_;
+    RowReport report_;
 };
 
 } // namespace velmora::batch

@@ -33,6 +33,8 @@ void TKopirajStart::startWorker(const DispatchedRow& row) {
     worker->LocalPath = localPath_;
     worker->HeldTime = heldTime_;
     worker->ListGeneration = row.listGeneration;
+    worker->Run = row.run;
+    row.run->workerStarted();
     context_->state().copyWorkers().store(row.index, worker, row.listGeneration);
     worker->Start();
     context_->state().workerStarted();

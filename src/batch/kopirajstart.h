@@ -15,6 +15,7 @@ public:
         : FileSetBatchStart(std::move(context)) {}
 
 private:
+    BatchKind kind() const override { return BatchKind::Copy; }
     QString startLine() const override;
     QString endLine() const override;
     bool takeInputs(BatchWindow& window, int rowCount) override;

@@ -49,6 +49,9 @@ public:
 
     CopyWorkerTable& copyWorkers() { return copyWorkers_; }
 
+    // A number for each batch, unique in the process, from 1.
+    std::uint64_t nextBatchId() { return ++batchesStarted_; }
+
 private:
     void wakeWaiters();
 
@@ -56,6 +59,7 @@ private:
     std::atomic<std::int32_t> limit_{kInitialLimit};
     std::atomic<std::int32_t> liveDispatchers_{0};
     std::atomic<bool> shutDown_{false};
+    std::atomic<std::uint64_t> batchesStarted_{0};
     std::mutex dispatchTurn_;
     std::mutex waitMutex_;
     std::condition_variable slotChanged_;

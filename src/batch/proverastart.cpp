@@ -24,6 +24,8 @@ void TProveraStart::startWorker(const DispatchedRow& row) {
     worker->Path = row.caption;
     worker->RowIndex = row.index;
     worker->ListGeneration = row.listGeneration;
+    worker->Run = row.run;
+    row.run->workerStarted();
     worker->Start();
 }
 

@@ -15,6 +15,7 @@ public:
     std::int32_t RowCount = 0;
 
 private:
+    BatchKind kind() const override { return BatchKind::Reachability; }
     QString startLine() const override;
     QString endLine() const override;
     bool countsRowsBeforeStartLine() const override { return true; }

@@ -19,6 +19,8 @@ void TVerStart::startWorker(const DispatchedRow& row) {
     worker->LocalPath = localPath_;
     worker->RowPath = row.caption;
     worker->ListGeneration = row.listGeneration;
+    worker->Run = row.run;
+    row.run->workerStarted();
     worker->Start();
     context_->state().workerStarted();
 }

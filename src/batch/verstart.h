@@ -12,6 +12,7 @@ public:
         : FileSetBatchStart(std::move(context)) {}
 
 private:
+    BatchKind kind() const override { return BatchKind::VersionCheck; }
     QString startLine() const override;
     QString endLine() const override;
     void startWorker(const DispatchedRow& row) override;

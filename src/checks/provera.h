@@ -1,6 +1,7 @@
 #pragma once
 
 #include "batch/batchcontext.h"
+#include "batch/batchrun.h"
 #include "batch/tthread.h"
 
 #include <cstdint>
@@ -20,6 +21,7 @@ public:
     std::string Path;
     std::int32_t RowIndex = 0;
     std::uint64_t ListGeneration = 0;
+    std::shared_ptr<batch::BatchRun> Run;
 
 private:
     void Execute() override;

@@ -23,7 +23,13 @@ QString kilobytes(std::uint64_t bytes) {
 void TVer::Execute() {
     setFreeOnTerminate(true);
     StartTime = std::chrono::steady_clock::now();
+    report_.kind = batch::BatchKind::VersionCheck;
+    report_.batchId = Run ? Run->id() : 0;
+    report_.row = RowIndex;
+    report_.caption = RowPath;
+    report_.started = QDateTime::currentDateTime();
     const Outcome outcome = compare();
+    report_.target = RemotePath;
     (void)context_->onMainThread([&](batch::BatchWindow& window) {
         switch (outcome) {
         case Outcome::Missing:
@@ -39,7 +45,11 @@ void TVer::Execute() {
             ShowIdentical(window);
             break;
         }
+        report_.ended = QDateTime::currentDateTime();
+        window.rowReported(report_);
     });
+    if (Run)
+        Run->workerEnded(report_, *context_);
     context_->state().workerEnded();
 }
 
@@ -48,15 +58,27 @@ TVer::Outcome TVer::compare() {
     RemotePath = platform::joinPath(RowPath, FileName);
     platform::FileSystem& remote = context_->fileSystemFor(RemotePath);
     // An empty row names no server; joined, it would look in the disk's root.
-    if (RowPath.empty() || !remote.fileExists(RemotePath))
+    if (RowPath.empty()) {
+        report_.reason = "The row names no server";
         return Outcome::Missing;
+    }
+    // A file, not a folder, must stand there; the entry's error is the reason.
+    auto present = remote.findEntry(RemotePath);
+    if (!present || (present.value().attributes & platform::AttrDirectory)) {
+        report_.reason = present ? "A folder stands in the file's place" : present.error().message;
+        return Outcome::Missing;
+    }
     auto local = context_->fileSystemFor(LocalPath).findEntry(LocalPath);
-    if (!local)
+    if (!local) {
+        report_.reason = "The local file: " + local.error().message;
         return Outcome::Missing;
+    }
     LocalEntry = local.value();
     auto remoteEntry = remote.findEntry(RemotePath);
-    if (!remoteEntry)
+    if (!remoteEntry) {
+        report_.reason = remoteEntry.error().message;
         return Outcome::Missing;
+    }
     RemoteEntry = remoteEntry.value();
     if (LocalEntry.size != RemoteEntry.size)
         return Outcome::SizeDiffers;
@@ -67,6 +89,8 @@ TVer::Outcome TVer::compare() {
 }
 
 void TVer::setRow(batch::BatchWindow& window, int mark, const QString& info) {
+    report_.mark = mark;
+    report_.infoText = info;
     ServerListModel& lista = window.lista();
     if (!batch::isSameLoad(lista, RowIndex, ListGeneration))
         return;
@@ -74,36 +98,48 @@ void TVer::setRow(batch::BatchWindow& window, int mark, const QString& info) {
     lista.setSubItem(RowIndex, 1, info);
 }
 
+void TVer::logSuccess(batch::BatchWindow& window, const QString& line) {
+    report_.logLine = line;
+    window.appendMemo1(line);
+}
+
+void TVer::logFailure(batch::BatchWindow& window, const QString& line) {
+    report_.logLine = line;
+    window.appendMemo2(line);
+}
+
 void TVer::ShowMissing(batch::BatchWindow& window) {
-    window.appendMemo2(ServerListModel::displayText(RemotePath) + QStringLiteral(" ne postoji! ") +
-                       app::dateTextToday());
+    logFailure(window, ServerListModel::displayText(RemotePath) + QStringLiteral(" ne postoji! ") +
+                           app::dateTextToday());
     setRow(window, serverlist::MarkBadVersion, QStringLiteral("ne postoji"));
 }
 
 void TVer::ShowDateDifference(batch::BatchWindow& window) {
-    window.appendMemo2(
-        QStringLiteral("Razlika u datumu sa fajlom ") + ServerListModel::displayText(RemotePath) +
-        QStringLiteral("! (") + app::dateTimeText(LocalEntry.time) + QStringLiteral(" i ") +
-        app::dateTimeText(RemoteEntry.time) + QStringLiteral(") ") + app::dateTextToday());
+    logFailure(window, QStringLiteral("Razlika u datumu sa fajlom ") +
+                           ServerListModel::displayText(RemotePath) + QStringLiteral("! (") +
+                           app::dateTimeText(LocalEntry.time) + QStringLiteral(" i ") +
+                           app::dateTimeText(RemoteEntry.time) + QStringLiteral(") ") +
+                           app::dateTextToday());
     setRow(window, serverlist::MarkBadVersion,
            QStringLiteral("razlika u datumu ") + app::dateTimeText(RemoteEntry.time));
 }
 
 void TVer::ShowSizeDifference(batch::BatchWindow& window) {
-    window.appendMemo2(QStringLiteral("Razlika u veličini sa fajlom ") +
-                       ServerListModel::displayText(RemotePath) + QStringLiteral("! (") +
-                       kilobytes(LocalEntry.size) + QStringLiteral("KB i ") +
-                       kilobytes(RemoteEntry.size) + QStringLiteral("KB) ") + app::dateTextToday());
+    logFailure(window, QStringLiteral("Razlika u veličini sa fajlom ") +
+                           ServerListModel::displayText(RemotePath) + QStringLiteral("! (") +
+                           kilobytes(LocalEntry.size) + QStringLiteral("KB i ") +
+                           kilobytes(RemoteEntry.size) + QStringLiteral("KB) ") +
+                           app::dateTextToday());
     setRow(window, serverlist::MarkBadVersion,
            QStringLiteral("razlika u veličini - ") + kilobytes(LocalEntry.size) +
                QStringLiteral("KB <> ") + kilobytes(RemoteEntry.size) + QStringLiteral("KB"));
 }
 
 void TVer::ShowIdentical(batch::BatchWindow& window) {
-    window.appendMemo1(QStringLiteral("Fajl je identičan ") +
-                       ServerListModel::displayText(RemotePath) + QStringLiteral("! (") +
-                       kilobytes(LocalEntry.size) + QStringLiteral("KB i ") +
-                       kilobytes(RemoteEntry.size) + QStringLiteral("KB) ") + app::dateTextToday());
+    logSuccess(window,
+               QStringLiteral("Fajl je identičan ") + ServerListModel::displayText(RemotePath) +
+                   QStringLiteral("! (") + kilobytes(LocalEntry.size) + QStringLiteral("KB i ") +
+                   kilobytes(RemoteEntry.size) + QStringLiteral("KB) ") + app::dateTextToday());
     setRow(window, serverlist::MarkGoodVersion,
            app::elapsedTimeText(batch::elapsedMilliseconds(StartTime, EndTime)));
 }

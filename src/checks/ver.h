@@ -1,6 +1,8 @@
 #pragma once
 
 #include "batch/batchcontext.h"
+#include "batch/batchrun.h"
+#include "batch/rowreport.h"
 #include "batch/tthread.h"
 #include "platform/filesystem.h"
 
@@ -38,6 +40,7 @@ public:
     std::string LocalPath;
     std::string RowPath;
     std::uint64_t ListGeneration = 0;
+    std::shared_ptr<batch::BatchRun> Run;
 
 private:
     enum class Outcome { Missing, DateDiffers, SizeDiffers, Identical };
@@ -49,8 +52,11 @@ private:
     void ShowSizeDifference(batch::BatchWindow& window);
     void ShowIdentical(batch::BatchWindow& window);
     void setRow(batch::BatchWindow& window, int mark, const QString& info);
+    void logSuccess(batch::BatchWindow& window, const QString& line);
+    void logFailure(batch::BatchWindow& window, const QString& line);
 
     std::shared_ptr<batch::BatchContext> context_;
+    batch::RowReport report_;
 };
 
 } // namespace velmora::checks
