@@ -85,7 +85,9 @@ public:
     // its connection: before it is carried out, or after (its reply lost).
     std::atomic<int> connectionLostAtRename{-1};
     std::atomic<bool> lostAfterCarryingOut{false};
-    // Requests fail as if the server were gone, until this many more have failed.
+    // After the lost rename this many requests fail as if the server were gone
+    // (serverGoneFor counts them down).
+    std::atomic<int> goneAfterTheLoss{0};
     std::atomic<int> serverGoneFor{0};
 
     platform::Result<std::vector<char>> readWholeFile(const std::string& path) override {
@@ -163,6 +165,7 @@ private:
         if (renames_.fetch_add(1) == connectionLostAtRename) {
             if (lostAfterCarryingOut)
                 (void)carryOut();
+            serverGoneFor = goneAfterTheLoss.load();
             return platform::systemError(ECONNRESET);
         }
         if (failRenameFrom.count(from) != 0)

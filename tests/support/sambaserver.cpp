@@ -417,6 +417,15 @@ void SambaServer::kill() {
     }
 }
 
+bool SambaServer::restart(std::string* whyNot) {
+    kill();
+    if (control_ >= 0)
+        close(control_);
+    control_ = -1;
+    group_ = -1;
+    return launch(whyNot) && awaitAnswer(Clock::now() + 15s, whyNot);
+}
+
 bool SambaServer::makeFolders(std::string* whyNot) {
     // Samba's Unix sockets live below this folder and their paths must stay short, so a long
     // TMPDIR is not used.

@@ -52,6 +52,9 @@ public:
     void resume();
     // Kills (SIGKILL) the server at once and waits until all its processes are reaped.
     void kill();
+    // Starts the server again on the same port and shares (after kill(), or at
+    // once, killing it first); true once it answers.
+    bool restart(std::string* whyNot);
 
 private:
     SambaServer() = default;

@@ -1,0 +1,20 @@
+#include "batch/processend.h"
+
+#include "batch/placementgate.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+
+namespace velmora::batch {
+
+void endProcess(int code) {
+    // A placement is bounded by itself (its settle time and the network
+    // time-outs of its requests); the limit here guards only against the
+    // unforeseen.
+    (void)PlacementGate::instance().closeAndWait(std::chrono::minutes(3));
+    std::fflush(nullptr);
+    std::quick_exit(code);
+}
+
+} // namespace velmora::batch
