@@ -3,12 +3,15 @@
 #include "batch/batchcontext.h"
 #include "batch/batchwindow.h"
 #include "fileset/fileset.h"
+#include "platform/result.h"
+#include "robocopy/robocopyrun.h"
 #include "serverlist/serverlistmodel.h"
 #include "serverlist/serverquery.h"
 
 #include <QHash>
 #include <QWidget>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -67,6 +70,15 @@ public:
     QMenu* popupMenu2() const { return PopupMenu2; }
     // The database query, so that tests can point it at their own database.
     serverlist::ServerQuery& kveri() { return Kveri; }
+    // The robocopy runs given whose end has not come yet (their tools neither
+    // seen starting nor reported as not started).
+    int robocopyRunsInFlight() const { return robocopyRunsInFlight_; }
+
+    // What a robocopy run works on: the selected row and its run.
+    struct RobocopyTarget {
+        int row;
+        robocopy::ToolRun run;
+    };
 
 public slots:
     // Window and log panes.
@@ -131,7 +143,11 @@ private:
     void loadServerFile();
     void setFileMenuState(bool fileHeld);
     void startPing(bool continuous);
-    void markHandedToRobocopy(int row);
+    enum class RobocopyTool { Embedded, External };
+    void handOffToRobocopy(const RobocopyTarget& target, RobocopyTool tool);
+    // On the main thread, when a run's steps have ended.
+    void robocopyRunEnded(int row, std::uint64_t generation, RobocopyTool tool,
+                          const platform::Result<robocopy::StartOutcome>& outcome);
     // The owner of any message the desktop shell shows for this window.
     void* shellOwner();
 
@@ -142,6 +158,7 @@ private:
     fileset::FileSet fileSet_;
     std::shared_ptr<batch::BatchContext> batchContext_;
     bool shown_ = false;
+    int robocopyRunsInFlight_ = 0;
 
     QTreeWidget* Fajlovi = nullptr;
     QLabel* Label1 = nullptr;

@@ -5,6 +5,7 @@
 #include "app/dialogs.h"
 #include "nettools/hostname.h"
 #include "platform/shell.h"
+#include "robocopy/robocopyhandoff.h"
 #include "robocopy/robocopyrun.h"
 #include "serverlist/marks.h"
 
@@ -14,15 +15,11 @@ namespace velmora::app {
 
 namespace {
 
-struct RobocopyTarget {
-    int row;
-    robocopy::ToolRun run;
-};
-
 // The selected row and what a robocopy run works on; none, after the message
-// where one is due, when no row is selected or no file is held (the items are
-// enabled only while a file is held: without one there is nothing to hand over).
-std::optional<RobocopyTarget> robocopyTarget(TForm1& form) {
+// where one is due, when no row is selected, no file is held (the items are
+// enabled only while a file is held: without one there is nothing to hand
+// over), or the row cannot be handed to the tool.
+std::optional<TForm1::RobocopyTarget> robocopyTarget(TForm1& form) {
     const int row = form.selectedRow();
     if (row < 0) {
         dialogs::showMessage(&form, QStringLiteral("Izaberite lokaciju!"));
@@ -30,7 +27,12 @@ std::optional<RobocopyTarget> robocopyTarget(TForm1& form) {
     }
     if (!form.fileSet().isHeld())
         return std::nullopt;
-    return RobocopyTarget{row, {form.lista().caption(row), form.fileSet().path()}};
+    TForm1::RobocopyTarget target{row, {form.lista().caption(row), form.fileSet().path()}};
+    if (const platform::Status checked = robocopy::checkRun(target.run); !checked) {
+        dialogs::showMessage(&form, QString::fromLocal8Bit(checked.error().message));
+        return std::nullopt;
+    }
+    return target;
 }
 
 } // namespace
@@ -43,38 +45,61 @@ void* TForm1::shellOwner() {
 #endif
 }
 
-void TForm1::markHandedToRobocopy(int row) {
-    listaModel_.setMark(row, serverlist::MarkRobocopy);
-    listaModel_.setSubItem(row, 1, QStringLiteral("kopirano sa robocopy"));
+void TForm1::handOffToRobocopy(const RobocopyTarget& target, RobocopyTool tool) {
+    // The run moves the server's copy and waits for the tool to start: on a
+    // thread of its own, so that the window goes on. The row is marked once
+    // the tool is seen starting, if the list still holds the same rows.
+    robocopy::RobocopyHandOff::Steps steps;
+    if (tool == RobocopyTool::Embedded)
+        steps = [run = target.run, tempPath = robocopyTempPath_, owner = shellOwner()] {
+            return robocopy::runEmbeddedTool(run, tempPath, owner);
+        };
+    else
+        steps = [run = target.run, folder = paths_.programFolder, owner = shellOwner()] {
+            return robocopy::runExternalTool(run, folder, owner);
+        };
+    const int row = target.row;
+    const std::uint64_t generation = listaModel_.generation();
+    ++robocopyRunsInFlight_;
+    auto* handOff = new robocopy::RobocopyHandOff(
+        batchContext_, std::move(steps),
+        [row, generation, tool](batch::BatchWindow& window,
+                                const platform::Result<robocopy::StartOutcome>& outcome) {
+            static_cast<TForm1&>(window).robocopyRunEnded(row, generation, tool, outcome);
+        });
+    handOff->Start();
+}
+
+void TForm1::robocopyRunEnded(int row, std::uint64_t generation, RobocopyTool tool,
+                              const platform::Result<robocopy::StartOutcome>& outcome) {
+    --robocopyRunsInFlight_;
+    if (!outcome) {
+        dialogs::showMessage(this, QString::fromLocal8Bit(outcome.error().message));
+        return;
+    }
+    switch (outcome.value()) {
+    case robocopy::StartOutcome::Started:
+        if (generation == listaModel_.generation()) {
+            listaModel_.setMark(row, serverlist::MarkRobocopy);
+            listaModel_.setSubItem(row, 1, QStringLiteral("kopirano sa robocopy"));
+        }
+        break;
+    case robocopy::StartOutcome::ToolMissing:
+        if (tool == RobocopyTool::External)
+            dialogs::showMessage(this,
+                                 QStringLiteral("Nemate robocopy.exe u foderu gde je program!"));
+        break;
+    }
 }
 
 void TForm1::Kopirajsarobocopy1Click() {
-    const auto target = robocopyTarget(*this);
-    if (!target)
-        return;
-    const auto run = robocopy::runEmbeddedTool(target->run, robocopyTempPath_, shellOwner());
-    if (!run) {
-        dialogs::showMessage(this, QString::fromLocal8Bit(run.error().message));
-        return;
-    }
-    if (run.value() == robocopy::StartOutcome::Started)
-        markHandedToRobocopy(target->row);
+    if (const auto target = robocopyTarget(*this))
+        handOffToRobocopy(*target, RobocopyTool::Embedded);
 }
 
 void TForm1::Kopirajsaexternimrobocopy1Click() {
-    const auto target = robocopyTarget(*this);
-    if (!target)
-        return;
-    const auto run = robocopy::runExternalTool(target->run, paths_.programFolder, shellOwner());
-    if (!run) {
-        dialogs::showMessage(this, QString::fromLocal8Bit(run.error().message));
-        return;
-    }
-    if (run.value() == robocopy::StartOutcome::ToolMissing) {
-        dialogs::showMessage(this, QStringLiteral("Nemate robocopy.exe u foderu gde je program!"));
-        return;
-    }
-    markHandedToRobocopy(target->row);
+    if (const auto target = robocopyTarget(*this))
+        handOffToRobocopy(*target, RobocopyTool::External);
 }
 
 void TForm1::startPing(bool continuous) {

@@ -14,12 +14,16 @@
 #include "programfile.h"
 #include "smb/smburl.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
+#include <poll.h>
+#include <sys/inotify.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 #endif
 
@@ -95,14 +99,96 @@ bool processEnded(long id) {
     return state == "Z" || state == "X";
 }
 
-// Waits until a process runs from the program file, the terminal that should
-// start it has ended, or the time is up.
-void waitUntilRunning(const std::string& program, long terminal) {
+// How long a start may take: the terminal itself may be slow to come up, and
+// one that hands the program to a server process of its own and ends at once
+// starts it a moment later; a terminal that has ended is given a little while.
+constexpr auto kStartTimeout = std::chrono::seconds(10);
+constexpr auto kStartAfterTerminalEnded = std::chrono::seconds(3);
+
+// Watches a program file for the open by which a process starts running it.
+// The open is what counts, not a process still running from the file: a tool
+// that has done its work at once would be gone before a look could find it.
+// After the open, the start is complete once the process runs from the file
+// (the system then refuses to write it) or has already ended with it (the
+// file's last close). Where the system has no watch to give, a process
+// running from the file is looked for instead.
+class ProgramStartWatch {
+public:
+    explicit ProgramStartWatch(std::string program) : program_(std::move(program)) {
+        fd_ = ::inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
+        if (fd_ >= 0 &&
+            ::inotify_add_watch(fd_, program_.c_str(), IN_OPEN | IN_CLOSE_NOWRITE) < 0) {
+            ::close(fd_);
+            fd_ = -1;
+        }
+    }
+    ~ProgramStartWatch() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    ProgramStartWatch(const ProgramStartWatch&) = delete;
+    ProgramStartWatch& operator=(const ProgramStartWatch&) = delete;
+
+    // True once a process has started from the file; waits 20 ms at most.
+    bool started() {
+        using namespace std::chrono;
+        if (fd_ < 0) {
+            std::this_thread::sleep_for(milliseconds(20));
+            return isRunningProgramFile(program_);
+        }
+        readEvents();
+        if (!opened_)
+            return false;
+        return closed_ || isRunningProgramFile(program_) ||
+               steady_clock::now() - openedAt_ > milliseconds(200);
+    }
+
+private:
+    void readEvents() {
+        pollfd ready{fd_, POLLIN, 0};
+        if (::poll(&ready, 1, opened_ ? 5 : 20) <= 0)
+            return;
+        alignas(inotify_event) char events[4096];
+        const ssize_t got = ::read(fd_, events, sizeof events);
+        for (ssize_t at = 0; at + static_cast<ssize_t>(sizeof(inotify_event)) <= got;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(events + at);
+            if ((event->mask & IN_OPEN) != 0 && !opened_) {
+                opened_ = true;
+                openedAt_ = std::chrono::steady_clock::now();
+            }
+            if ((event->mask & IN_CLOSE_NOWRITE) != 0 && opened_)
+                closed_ = true;
+            at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+        }
+    }
+
+    std::string program_;
+    int fd_ = -1;
+    bool opened_ = false;
+    bool closed_ = false;
+    std::chrono::steady_clock::time_point openedAt_;
+};
+
+// Waits until the terminal has started the program; an error when it has not
+// in time.
+Status waitUntilStarted(ProgramStartWatch& watch, long terminal) {
     using namespace std::chrono;
-    const auto deadline = steady_clock::now() + seconds(5);
-    while (!isRunningProgramFile(program) && !processEnded(terminal) &&
-           steady_clock::now() < deadline)
-        std::this_thread::sleep_for(milliseconds(20));
+    auto deadline = steady_clock::now() + kStartTimeout;
+    bool terminalEnded = false;
+    for (;;) {
+        if (watch.started())
+            return {};
+        const auto now = steady_clock::now();
+        if (!terminalEnded && processEnded(terminal)) {
+            terminalEnded = true;
+            deadline = std::min(deadline, now + kStartAfterTerminalEnded);
+        }
+        if (now >= deadline)
+            return Error{ETIMEDOUT, terminalEnded
+                                        ? "The terminal ended without starting it."
+                                        : "It was not seen starting within " +
+                                              std::to_string(kStartTimeout.count()) + " s."};
+    }
 }
 
 Status startInTerminal(const std::string& program, const std::vector<std::string>& args,
@@ -114,12 +200,17 @@ Status startInTerminal(const std::string& program, const std::vector<std::string
     const bool takesWordsAfterX = terminal == "xfce4-terminal" || terminal == "mate-terminal";
     std::vector<std::string> terminalArgs{takesWordsAfterX ? "-x" : "-e", program};
     terminalArgs.insert(terminalArgs.end(), args.begin(), args.end());
+    // A program file that cannot be executed (a file system mounted noexec, a
+    // file without the mode) is not handed to a terminal that would only fail.
+    if (!waitForProgramFile)
+        return startDetached(terminal, terminalArgs);
+    if (::access(program.c_str(), X_OK) != 0)
+        return lastSystemError();
+    ProgramStartWatch watch(program);
     auto started = startDetachedProcess(terminal, terminalArgs);
     if (!started)
         return started.error();
-    if (waitForProgramFile)
-        waitUntilRunning(program, started.value());
-    return {};
+    return waitUntilStarted(watch, started.value());
 }
 
 } // namespace

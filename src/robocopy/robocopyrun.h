@@ -29,6 +29,13 @@ struct ToolRun {
 // file's name.
 std::string robocopyArguments(const ToolRun& run);
 
+// Whether the run can be handed to the tool at all. An empty server path names
+// no server (joined with the name it would address the disk's root), and a
+// double quote in either path would end its quoted piece early, splitting the
+// arguments; such a run is refused, its message ready to show ("Nije dobar
+// server!" for the server path), before anything is written or moved.
+platform::Status checkRun(const ToolRun& run);
+
 // Keeps the server's previous copy under "_" + name: deletes the old backup,
 // then renames the copy, both without looking at the result. True when the
 // copy was moved.
@@ -41,17 +48,20 @@ enum class StartOutcome {
 
 // "Kopiraj sa robocopy (100% sigurno)": writes the tool carried in the
 // program's resources to the temp path, backs up the server's copy and starts
-// the tool. The file stays for the tool to run from; the next run replaces it.
-// An Error, its message ready to show, is either the file-creation failure
-// ("Cannot create file ..."; nothing else has been done then) or a tool that
-// could not be started ("Cannot start ..."; the server's copy is back in place
-// and the temp file deleted).
+// the tool, returning once the tool has started. The file stays for the tool
+// to run from; the next run replaces it. An Error, its message ready to show, is a
+// refused run (checkRun), the file-creation failure ("Cannot create file ...",
+// also while another run of this program is still starting the tool from the
+// same path; nothing else has been done then), or a tool that could not be
+// started or was not seen starting ("Cannot start ..."; the server's copy is
+// back in place and the temp file deleted). Blocks for as long as the start
+// takes: call it off the main thread.
 platform::Result<StartOutcome> runEmbeddedTool(const ToolRun& run, const std::string& tempPath,
                                                platform::WindowOwner owner);
 
 // "Robocopy (može više kopiranja odjednom)": backs up the server's copy and
 // starts robocopy.exe from the program's folder (which ends in a separator).
-// Errors as for the embedded tool's start.
+// Errors and blocking as for the embedded tool's start.
 platform::Result<StartOutcome> runExternalTool(const ToolRun& run, const std::string& programFolder,
                                                platform::WindowOwner owner);
 

@@ -7,7 +7,9 @@
 #include "support/tempfolder.h"
 
 #include <QAction>
+#include <QElapsedTimer>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -48,6 +50,11 @@ protected:
         app::dialogs::setNextFileName(QFile::decodeName(path.c_str()));
         trigger("Dodajfajl1");
         ASSERT_TRUE(form->fileSet().isHeld());
+    }
+    // Waits for the robocopy runs given to end (their tools started or
+    // reported); a run goes on beside the window.
+    bool robocopyRunsEnded() {
+        return QTest::qWaitFor([&] { return form->robocopyRunsInFlight() == 0; }, 20000);
     }
     // The invocation that the command just started.
     Args nextInvocation() {
@@ -140,10 +147,12 @@ TEST_F(ServerTools, RobocopyMarksTheSelectedRowOnly) {
     form->selectRow(0);
 
     trigger("Kopirajsaexternimrobocopy1");
+    ASSERT_TRUE(robocopyRunsEnded());
     EXPECT_EQ(messages(), QStringList({"Nemate robocopy.exe u foderu gde je program!"}));
     EXPECT_EQ(lista.mark(0), serverlist::MarkUnknown);
 
     trigger("Kopirajsarobocopy1");
+    ASSERT_TRUE(robocopyRunsEnded());
     EXPECT_EQ(messages(), QStringList());
     EXPECT_EQ(lista.mark(0), serverlist::MarkRobocopy);
     EXPECT_EQ(lista.subItem(0, 1), "kopirano sa robocopy");
@@ -159,12 +168,15 @@ TEST_F(ServerTools, RobocopyMarksTheSelectedRowOnly) {
 }
 
 TEST_F(ServerTools, RobocopyToolThatCannotBeWrittenIsReportedAndChangesNothing) {
-    windowWith("\\\\srv01\\app\r\n");
+    const std::string server = dir.path() + "server";
+    std::filesystem::create_directory(server);
+    windowWith(QByteArray::fromStdString(server + "\r\n"));
     addFile(dir.write("prog.exe", "new"));
     // A folder stands where the tool file would be written.
     std::filesystem::create_directory(form->robocopyTempPath());
     form->selectRow(0);
     trigger("Kopirajsarobocopy1");
+    ASSERT_TRUE(robocopyRunsEnded());
     const QStringList shown = messages();
     ASSERT_EQ(shown.size(), 1);
     EXPECT_TRUE(shown[0].startsWith(QStringLiteral("Cannot create file \"%1\". ")
@@ -178,11 +190,51 @@ TEST_F(ServerTools, RobocopyToolThatCannotBeWrittenIsReportedAndChangesNothing) 
     std::filesystem::remove(form->robocopyTempPath());
     qputenv("TERMINAL", "velmora-no-such-terminal");
     trigger("Kopirajsarobocopy1");
+    ASSERT_TRUE(robocopyRunsEnded());
     const QStringList notStarted = messages();
     ASSERT_EQ(notStarted.size(), 1);
     EXPECT_TRUE(notStarted[0].startsWith(QStringLiteral("Cannot start \"")))
         << notStarted[0].toStdString();
     EXPECT_EQ(form->lista().mark(0), serverlist::MarkUnknown);
+}
+
+TEST_F(ServerTools, TheWindowGoesOnWhileTheToolIsAwaited) {
+    namespace fs = std::filesystem;
+    const std::string server = dir.path() + "server";
+    fs::create_directory(server);
+    windowWith(QByteArray::fromStdString(server + "\r\n"));
+    addFile(dir.write("prog.exe", "the new version"));
+    form->selectRow(0);
+    // A terminal that starts the tool 2 s after it was asked to.
+    StandInTerminal slow(StandInTerminal::Mode::RecordAndRunLater, 2.0);
+
+    QElapsedTimer clock;
+    clock.start();
+    trigger("Kopirajsarobocopy1");
+    EXPECT_LT(clock.elapsed(), 1000);
+    bool ticked = false;
+    QTimer::singleShot(100, form.get(), [&] { ticked = true; });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ticked; }, 1500));
+    EXPECT_EQ(form->lista().mark(0), serverlist::MarkUnknown);
+
+    // A second run while the first one's tool has not started yet would
+    // replace the file under it.
+    trigger("Kopirajsarobocopy1");
+    QStringList refused;
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            refused += messages();
+            return !refused.isEmpty();
+        },
+        5000));
+    EXPECT_EQ(refused, QStringList({QStringLiteral("Cannot create file \"%1\". Text file busy")
+                                        .arg(QString::fromStdString(form->robocopyTempPath()))}));
+
+    ASSERT_TRUE(robocopyRunsEnded());
+    EXPECT_GE(clock.elapsed(), 2000);
+    EXPECT_EQ(messages(), QStringList());
+    EXPECT_EQ(form->lista().mark(0), serverlist::MarkRobocopy);
+    EXPECT_EQ(form->lista().subItem(0, 1), "kopirano sa robocopy");
 }
 
 } // namespace

@@ -202,14 +202,22 @@ TEST_F(CopierTest, FailuresExitWithEightAndBadUsageWithSixteen) {
 
 TEST_F(CopierTest, AFailedCopyPutsTheWindowsBackupBackInPlace) {
     // The window has moved the previous copy to _prog.exe; then the copy fails
-    // (a folder stands where the partial file would be created).
-    writeFile(sourceFile(), "the new version");
+    // before anything is written (the local file was deleted since it was
+    // added), and later while the partial file is created (a folder stands
+    // where it would be).
     writeFile(target + "/_prog.exe", "the old version");
+    ProgramRun run = copy();
+    EXPECT_GE(run.exitCode, 8) << run.output;
+    EXPECT_EQ(readFile(targetFile()), "the old version");
+    EXPECT_FALSE(fs::exists(target + "/_prog.exe"));
+
+    fs::rename(targetFile(), target + "/_prog.exe");
+    writeFile(sourceFile(), "the new version");
     char time[9];
     std::snprintf(time, sizeof time, "%08X", static_cast<unsigned>(stampOf(sourceFile())));
     fs::create_directory(target + "/prog.exe~15-" + time + ".partial");
 
-    const ProgramRun run = copy();
+    run = copy();
     EXPECT_GE(run.exitCode, 8) << run.output;
     EXPECT_EQ(readFile(targetFile()), "the old version");
     EXPECT_FALSE(fs::exists(target + "/_prog.exe"));

@@ -10,13 +10,17 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 
 namespace velmora::robocopy {
 namespace {
@@ -150,6 +154,115 @@ TEST_F(RobocopyRunTest, AToolThatCannotBeStartedIsReportedAndThePreviousCopyGoes
     EXPECT_FALSE(fs::exists(serverFile("_prog.exe")));
     // Nothing runs from the temp file, so it is gone again.
     EXPECT_FALSE(fs::exists(tempPath()));
+
+    // A terminal that ends without running the tool: not seen starting.
+    StandInTerminal idle(StandInTerminal::Mode::RecordOnly);
+    const auto notRun = runEmbeddedTool(run(), tempPath(), nullptr);
+    ASSERT_FALSE(notRun.ok());
+    EXPECT_EQ(notRun.error().message,
+              "Cannot start \"" + tempPath() + "\". The terminal ended without starting it.");
+    EXPECT_EQ(idle.readAll().size(), 1u);
+    EXPECT_EQ(readFile(serverFile("prog.exe")), "the old version");
+    EXPECT_FALSE(fs::exists(serverFile("_prog.exe")));
+    EXPECT_FALSE(fs::exists(tempPath()));
+}
+
+// The temp folder on a file system mounted noexec: the tool was written, but
+// nothing can run it.
+TEST_F(RobocopyRunTest, AToolThatCannotExecuteIsNotAStart) {
+    const std::string temp = root_.path() + "/temp";
+    if (::mount("tmpfs", temp.c_str(), "tmpfs", MS_NOEXEC | MS_NOSUID, "size=64m") != 0)
+        GTEST_SKIP() << "a noexec tmpfs cannot be mounted here: " << std::strerror(errno);
+    struct Unmount {
+        std::string path;
+        ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }
+    } unmount{temp};
+
+    const auto outcome = runEmbeddedTool(run(), tempPath(), nullptr);
+    ASSERT_FALSE(outcome.ok());
+    EXPECT_EQ(outcome.error().message, "Cannot start \"" + tempPath() + "\". Permission denied");
+    EXPECT_EQ(readFile(serverFile("prog.exe")), "the old version");
+    EXPECT_FALSE(fs::exists(serverFile("_prog.exe")));
+    EXPECT_FALSE(fs::exists(tempPath()));
+}
+
+TEST_F(RobocopyRunTest, ARunTheToolCannotBeGivenIsRefusedBeforeAnythingMoves) {
+    // A double quote ends the quoted piece early: this row would reach the
+    // tool as two arguments.
+    const std::string quoted = server() + "/q\"x";
+    fs::create_directory(quoted);
+    writeFile(quoted + "/prog.exe", "the old version");
+    const std::string quotedSource = root_.path() + "/src/a\"b/prog.exe";
+    fs::create_directory(root_.path() + "/src/a\"b");
+    writeFile(quotedSource, "the new version");
+    // An empty row names no server: joined with the name it is the disk's root.
+    const std::string name = "velmora-robocopy-" + std::to_string(::getpid()) + ".exe";
+    struct RootFile {
+        std::string path;
+        ~RootFile() {
+            fs::remove(path);
+            fs::remove("/_" + path.substr(1));
+        }
+    } rootFile{"/" + name};
+    const bool rootWritable = ::access("/", W_OK) == 0;
+    if (rootWritable)
+        writeFile(rootFile.path, "a file of the disk's root");
+    writeFile(root_.path() + "/src/" + name, "the new version");
+
+    struct Refused {
+        ToolRun run;
+        std::string message;
+    };
+    const std::vector<Refused> refused = {
+        {{quoted, source()}, "Nije dobar server!"},
+        {{"", root_.path() + "/src/" + name}, "Nije dobar server!"},
+        {{server(), quotedSource},
+         "\"" + quotedSource + "\" holds a double quote, which the tool cannot be given."}};
+    for (const Refused& r : refused) {
+        const auto embedded = runEmbeddedTool(r.run, tempPath(), nullptr);
+        ASSERT_FALSE(embedded.ok());
+        EXPECT_EQ(embedded.error().message, r.message);
+        const auto external = runExternalTool(r.run, root_.path() + "/program/", nullptr);
+        ASSERT_FALSE(external.ok());
+        EXPECT_EQ(external.error().message, r.message);
+    }
+    EXPECT_EQ(readFile(quoted + "/prog.exe"), "the old version");
+    EXPECT_FALSE(fs::exists(quoted + "/_prog.exe"));
+    EXPECT_EQ(readFile(serverFile("prog.exe")), "the old version");
+    EXPECT_FALSE(fs::exists(serverFile("_prog.exe")));
+    if (rootWritable) {
+        EXPECT_EQ(readFile(rootFile.path), "a file of the disk's root");
+        EXPECT_FALSE(fs::exists("/_" + name));
+    }
+    EXPECT_FALSE(fs::exists(tempPath()));
+    EXPECT_TRUE(terminal_.readAll().empty());
+}
+
+// In a shared temp folder another user may have put a link where the tool is
+// written: the program must neither write through it nor change the file it
+// names.
+TEST_F(RobocopyRunTest, ALinkAtTheToolPathIsReplacedNotFollowed) {
+    const std::string victim = root_.path() + "/victim";
+    writeFile(victim, "a file of the user's own");
+    ASSERT_EQ(::chmod(victim.c_str(), 0600), 0);
+    fs::create_symlink(victim, tempPath());
+
+    const auto outcome = runEmbeddedTool(run(), tempPath(), nullptr);
+    ASSERT_TRUE(outcome.ok()) << outcome.error().message;
+    EXPECT_EQ(readFile(victim), "a file of the user's own");
+    EXPECT_EQ(fs::status(victim).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_FALSE(fs::is_symlink(tempPath()));
+    const auto resource = platform::findModuleResource(kToolResourceType, kToolResourceName);
+    ASSERT_TRUE(resource.ok());
+    EXPECT_EQ(
+        readFile(tempPath()),
+        std::string(reinterpret_cast<const char*>(resource.value().data), resource.value().size));
+    EXPECT_TRUE(becomes(serverFile("prog.exe"), "the new version"));
+    // The private folder the tool was written in is gone again.
+    std::vector<std::string> left;
+    for (const auto& entry : fs::directory_iterator(root_.path() + "/temp"))
+        left.push_back(entry.path().filename().string());
+    EXPECT_EQ(left, std::vector<std::string>{"Robocopy_FROM_RES.EXE"});
 }
 
 TEST_F(RobocopyRunTest, ATerminalThatStartsTheToolAfterReturningStillFindsIt) {

@@ -15,15 +15,19 @@ namespace velmora::testsupport {
 
 // A terminal for the duration of a test: $TERMINAL names a script that records
 // every invocation (its arguments, as one line) and, when asked to, then runs
-// the program it was given with "-e" as a real terminal would.
+// the program it was given with "-e" as a real terminal would. It runs only a
+// program named by its full path (a tool the test has written), never one it
+// would look up (ping), and nothing with a network path other than
+// \\127.0.0.1: a test never reaches beyond this machine.
 class StandInTerminal {
 public:
     // RecordAndRunLater: like the terminals that hand the program to a server
-    // process and return at once, it starts the program a moment after it has
-    // ended itself.
+    // process and return at once, it starts the program laterSeconds after it
+    // has ended itself.
     enum class Mode { RecordOnly, RecordAndRun, RecordAndRunLater };
 
-    explicit StandInTerminal(Mode mode = Mode::RecordOnly) : folder_("velmora-terminal") {
+    explicit StandInTerminal(Mode mode = Mode::RecordOnly, double laterSeconds = 0.3)
+        : folder_("velmora-terminal") {
         if (const char* saved = std::getenv("TERMINAL"))
             saved_ = saved;
         record_ = folder_.path() + "/invocations";
@@ -35,10 +39,17 @@ public:
                 << "line=''\n"
                 << "for a in \"$@\"; do line=\"$line$a\037\"; done\n"
                 << "printf '%s\\n' \"$line\" >> '" << record_ << "'\n";
+            if (mode != Mode::RecordOnly)
+                out << "shift\n"
+                    << "case \"$1\" in /*) ;; *) exit 0 ;; esac\n"
+                    << "for a in \"$@\"; do\n"
+                    << "  case \"$a\" in '\\\\127.0.0.1\\'* | '\\\\127.0.0.1') ;;\n"
+                    << "  '\\\\'* | '//'*) exit 0 ;; esac\n"
+                    << "done\n";
             if (mode == Mode::RecordAndRun)
-                out << "shift\nexec \"$@\"\n";
+                out << "exec \"$@\"\n";
             if (mode == Mode::RecordAndRunLater)
-                out << "shift\n(sleep 0.3; exec \"$@\") >/dev/null 2>&1 &\n";
+                out << "(sleep " << laterSeconds << "; exec \"$@\") >/dev/null 2>&1 &\n";
         }
         ::chmod(script.c_str(), 0755);
         ::setenv("TERMINAL", script.c_str(), 1);

@@ -48,23 +48,29 @@ public:
           targetFs_(platform::fileSystemFor(targetPath_)) {}
 
     CopyOutcome run() {
-        if (!readSource() || !checkTargetFolder())
-            return outcome_;
-        if (targetIsUpToDate()) {
-            outcome_.result = CopyResult::UpToDate;
-            return outcome_;
-        }
-        partialPath_ =
-            platform::joinPath(request_.targetFolder, partialFileName(request_.name, source_));
-        if (!writePartial() || !checkPartial() || !putInPlace()) {
+        // Every failure, the early ones too (a source deleted since the window
+        // took its backup), puts the backup back where the folder lacks NAME.
+        if (!copySteps())
             restoreBackupIfTargetMissing();
-            return outcome_;
-        }
-        outcome_.result = CopyResult::Copied;
         return outcome_;
     }
 
 private:
+    bool copySteps() {
+        if (!readSource() || !checkTargetFolder())
+            return false;
+        if (targetIsUpToDate()) {
+            outcome_.result = CopyResult::UpToDate;
+            return true;
+        }
+        partialPath_ =
+            platform::joinPath(request_.targetFolder, partialFileName(request_.name, source_));
+        if (!writePartial() || !checkPartial() || !putInPlace())
+            return false;
+        outcome_.result = CopyResult::Copied;
+        return true;
+    }
+
     bool fail(std::string step, Error error) {
         outcome_.result = CopyResult::Failed;
         outcome_.failedStep = std::move(step);
