@@ -141,18 +141,35 @@ long long readInto(int fd, char* data, std::size_t size, std::size_t done) {
     return static_cast<long long>(done);
 }
 
-Result<std::vector<char>> readWholeLocalFile(const std::string& path) {
-    Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (file.get() < 0)
-        return lastSystemError();
-    struct stat info {};
-    if (::fstat(file.get(), &info) != 0)
-        return lastSystemError();
+// Only a regular file has a whole content: devices and pipes have none
+// (/dev/zero never ends), and opening a named pipe would wait for a writer.
+Status wholeContentKind(const struct stat& info) {
     if (S_ISDIR(info.st_mode))
         return systemError(EISDIR);
-    // Devices and pipes have no whole content (/dev/zero never ends).
     if (!S_ISREG(info.st_mode))
         return systemError(EINVAL);
+    return {};
+}
+
+Result<std::vector<char>> readWholeLocalFile(const std::string& path) {
+    // The type is tested before the open, so that nothing but a regular file is
+    // opened at all; the open does not wait either, should a pipe have taken
+    // the name in between.
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0)
+        return lastSystemError();
+    if (Status kind = wholeContentKind(info); !kind)
+        return kind.error();
+    Descriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (file.get() < 0)
+        return lastSystemError();
+    if (::fstat(file.get(), &info) != 0)
+        return lastSystemError();
+    if (Status kind = wholeContentKind(info); !kind)
+        return kind.error();
+    const int flags = ::fcntl(file.get(), F_GETFL);
+    if (flags < 0 || ::fcntl(file.get(), F_SETFL, flags & ~O_NONBLOCK) != 0)
+        return lastSystemError();
     const auto expected = static_cast<unsigned long long>(std::max<off_t>(info.st_size, 0));
     if (expected > std::numeric_limits<std::size_t>::max())
         return systemError(EFBIG);
