@@ -50,7 +50,7 @@ TVer::Outcome TVer::compare() {
     // An empty row names no server; joined, it would look in the disk's root.
     if (RowPath.empty() || !remote.fileExists(RemotePath))
         return Outcome::Missing;
-    auto local = context_->fileSystemFor(LocalPath).findEntry(LocalPath);
+    auto local = context_->nativeFileSystem().findEntry(LocalPath);
     if (!local)
         return Outcome::Missing;
     LocalEntry = local.value();

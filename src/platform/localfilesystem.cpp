@@ -219,11 +219,12 @@ Result<DirectoryEntry> findLocalEntry(const std::string& path) {
     }
     if ((info.st_mode & S_IWUSR) == 0)
         entry.attributes |= AttrReadOnly;
-    // The name of the entry itself: the path may end in "/" for a folder.
+    // The name of the entry itself: the path may end in "/" for a folder. The
+    // path is in the system's form here, where only "/" separates.
     std::string trimmed = path;
     while (trimmed.size() > 1 && trimmed.back() == '/')
         trimmed.pop_back();
-    if (isHiddenName(fileNamePart(trimmed)))
+    if (isHiddenName(trimmed.substr(trimmed.rfind('/') + 1)))
         entry.attributes |= AttrHidden;
     return entry;
 }
@@ -242,11 +243,15 @@ bool localDirectoryExists(const std::string& path) {
 
 } // namespace
 
+std::string LocalFileSystem::systemPath(const std::string& path) const {
+    return form_ == PathForm::Native ? path : localSystemPath(path);
+}
+
 Result<std::vector<char>> LocalFileSystem::readWholeFile(const std::string& path) {
     // A file larger than the memory the process can have is a failure to
     // report, not a fault of the program.
     try {
-        return readWholeLocalFile(localSystemPath(path));
+        return readWholeLocalFile(systemPath(path));
     } catch (const std::bad_alloc&) {
 #ifdef _WIN32
         return systemError(ERROR_NOT_ENOUGH_MEMORY);
@@ -257,40 +262,45 @@ Result<std::vector<char>> LocalFileSystem::readWholeFile(const std::string& path
 }
 
 Result<DirectoryEntry> LocalFileSystem::findEntry(const std::string& path) {
-    return findLocalEntry(localSystemPath(path));
+    return findLocalEntry(systemPath(path));
 }
 
 bool LocalFileSystem::fileExists(const std::string& path) {
-    return localFileExists(localSystemPath(path));
+    return localFileExists(systemPath(path));
 }
 
 bool LocalFileSystem::directoryExists(const std::string& path) {
-    return localDirectoryExists(localSystemPath(path));
+    return localDirectoryExists(systemPath(path));
 }
 
 Result<std::unique_ptr<WritableFile>> LocalFileSystem::createForWriting(const std::string& path) {
-    return createLocalFile(localSystemPath(path));
+    return createLocalFile(systemPath(path));
 }
 
 Result<std::unique_ptr<WritableFile>> LocalFileSystem::reopenForWriting(const std::string& path,
                                                                         std::uint64_t offset) {
-    return reopenLocalFile(localSystemPath(path), offset);
+    return reopenLocalFile(systemPath(path), offset);
 }
 
 Status LocalFileSystem::deleteFile(const std::string& path) {
-    return deleteLocalFile(localSystemPath(path));
+    return deleteLocalFile(systemPath(path));
 }
 
 Status LocalFileSystem::renameNoReplace(const std::string& from, const std::string& to) {
-    return renameLocalNoReplace(localSystemPath(from), localSystemPath(to));
+    return renameLocalNoReplace(systemPath(from), systemPath(to));
 }
 
 Status LocalFileSystem::setLastWriteTime(const std::string& path, DosTime time) {
-    return setLocalLastWriteTime(localSystemPath(path), time);
+    return setLocalLastWriteTime(systemPath(path), time);
 }
 
 FileSystem& localFileSystem() {
     static LocalFileSystem instance;
+    return instance;
+}
+
+FileSystem& nativeFileSystem() {
+    static LocalFileSystem instance(LocalFileSystem::PathForm::Native);
     return instance;
 }
 

@@ -22,13 +22,17 @@ using WindowOwner = void*;
 // The Status only says whether the opener could be started.
 Status shellOpen(const std::string& path, WindowOwner owner = nullptr);
 
+// The same for a native path (nativeFileSystem): a local name as the system
+// gave it, handed over unchanged, so that on Linux a "\" stays in the name.
+Status shellOpenNative(const std::string& path, WindowOwner owner = nullptr);
+
 // Starts a console program in a window of its own with a Windows-style
 // parameter string (shown with SW_SHOW on Windows). On Linux the program runs
 // in a terminal (terminalProgram()) as TERMINAL -e PROGRAM ARGS... (-x for
-// xfce4-terminal and mate-terminal), the arguments split by splitParameters. When the program is a file path, the
-// call returns once a process runs from that file (or the terminal has ended,
-// or a few seconds have passed), as on Windows, where the process exists when
-// the call returns: until then the file must not be deleted.
+// xfce4-terminal and mate-terminal), the arguments split by splitParameters. When the program is a
+// file path, the call returns once a process runs from that file (or the terminal has ended, or a
+// few seconds have passed), as on Windows, where the process exists when the call returns: until
+// then the file must not be deleted.
 Status shellStartConsoleProgram(const std::string& program, const std::string& parameters,
                                 WindowOwner owner);
 

@@ -7,12 +7,14 @@
 #include "support/tempfolder.h"
 
 #include <QAction>
+#include <QLabel>
 #include <QTest>
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <thread>
 
 using namespace velmora;
@@ -127,6 +129,46 @@ TEST_F(ServerTools, OpenFolderHandsThePathOverUntested) {
     trigger("Otvorifolder1");
     EXPECT_EQ(nextInvocation(), (Args{"C:/Verzije"}));
     EXPECT_EQ(messages(), QStringList());
+}
+
+// The file dialog gives a real Linux name, which may hold a "\": the file set
+// reads it, looks it up after a copy and opens its folder by that name. On the
+// server the copy is named by the rows' rules, after the last "\".
+TEST_F(ServerTools, AFileWhoseLinuxNameHoldsABackslashIsSentByItsRealName) {
+    namespace fs = std::filesystem;
+    const std::string server = dir.path() + "server";
+    fs::create_directory(server);
+    const std::string release = dir.path() + "release";
+    fs::create_directory(release);
+    const std::string local = release + "/v2\\prog.exe";
+    std::ofstream(local) << "the new version";
+    ASSERT_FALSE(fs::exists(release + "/v2/prog.exe"));
+    windowWith(QByteArray::fromStdString(server + "\r\n"));
+    qputenv("VELMORA_OPENER", QFile::encodeName(QString::fromStdString(terminal.script())));
+    addFile(local);
+    EXPECT_EQ(messages(), QStringList());
+    EXPECT_EQ(form->fileSet().path(), local);
+    ASSERT_TRUE(form->fileSet().image());
+    EXPECT_EQ(form->fileSet().image()->size(), 15u);
+    EXPECT_TRUE(form->findChild<QLabel*>("Label5")->text().startsWith("Veličina fajla: 0 KB - "));
+
+    auto idle = [&] {
+        return form->operationState().liveWorkers() == 0 &&
+               form->operationState().liveDispatchers() == 0;
+    };
+    trigger("Kopiraj1");
+    ASSERT_TRUE(QTest::qWaitFor(idle, 20000));
+    EXPECT_EQ(form->lista().mark(0), serverlist::MarkCopied)
+        << form->lista().subItem(0, 1).toStdString();
+    EXPECT_EQ(fs::file_size(server + "/prog.exe"), 15u);
+    trigger("Proveriverzije1");
+    ASSERT_TRUE(QTest::qWaitFor(idle, 20000));
+    EXPECT_EQ(form->lista().mark(0), serverlist::MarkGoodVersion);
+
+    trigger("Otvorifolder2");
+    EXPECT_EQ(nextInvocation(), (Args{release}));
+    trigger("Pokrenifajl1");
+    EXPECT_EQ(nextInvocation(), (Args{local}));
 }
 
 TEST_F(ServerTools, RobocopyMarksTheSelectedRowOnly) {
