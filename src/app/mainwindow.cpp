@@ -363,7 +363,7 @@ void TForm1::loadServerFile() {
     const platform::Status loaded = serverlist::loadServerFile(listaModel_, path);
     if (!loaded) {
         dialogs::showMessage(this, QStringLiteral("Cannot open file \"%1\". %2")
-                                       .arg(ServerListModel::displayText(path),
+                                       .arg(QFile::decodeName(path.c_str()),
                                             QString::fromLocal8Bit(loaded.error().message)));
         return;
     }

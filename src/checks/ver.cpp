@@ -4,6 +4,7 @@
 #include "batch/batchwindow.h"
 #include "batch/elapsed.h"
 #include "batch/rowtarget.h"
+#include "platform/listcharset.h"
 #include "platform/paths.h"
 #include "serverlist/marks.h"
 #include "serverlist/serverlistmodel.h"
@@ -44,7 +45,7 @@ void TVer::Execute() {
 }
 
 TVer::Outcome TVer::compare() {
-    FileName = platform::fileNamePart(LocalPath);
+    FileName = platform::fileNameForRow(RowPath, LocalPath);
     RemotePath = platform::joinPath(RowPath, FileName);
     platform::FileSystem& remote = context_->fileSystemFor(RemotePath);
     // An empty row names no server; joined, it would look in the disk's root.

@@ -9,6 +9,7 @@
 #endif
 #else
 #include "commandline.h"
+#include "listcharset.h"
 #include "paths.h"
 #include "process.h"
 #include "programfile.h"
@@ -87,8 +88,10 @@ std::string notAnOption(std::string local) {
 }
 
 std::string openerArgument(const std::string& path) {
+    // A row's network path is in the list's character set, the URL in UTF-8,
+    // as for the SMB client itself.
     if (isNetworkPath(path))
-        return smb::smbUrlFor(path).value_or("smb://");
+        return smb::smbUrlFor(listTextAsUtf8(path).value_or(path)).value_or("smb://");
     return notAnOption(localSystemPath(path));
 }
 

@@ -34,6 +34,7 @@ protected:
     void TearDown() override {
         app::dialogs::takeShownMessages();
         qunsetenv("VELMORA_OPENER");
+        qunsetenv("VELMORA_LIST_CHARSET");
     }
 
     // A window whose server list holds the lines; its temp folder is ours.
@@ -137,6 +138,28 @@ TEST_F(ServerTools, OpenFolderHandsThePathOverUntested) {
     trigger("Otvorifolder1");
     EXPECT_EQ(nextInvocation(), (Args{"C:/Verzije"}));
     EXPECT_EQ(messages(), QStringList());
+}
+
+// A row's text is in the list's character set: the caption is shown, the
+// folder opened and the host pinged as the same names.
+TEST_F(ServerTools, ListInAWindowsCodePageIsShownOpenedAndPingedAsWritten) {
+    recordOnly();
+    qputenv("VELMORA_LIST_CHARSET", "windows-1250");
+    // "Niš" and "Čačak" in code page 1250.
+    windowWith("\\\\srv-Ni\x9a\\app\\\xc8"
+               "a\xe8"
+               "ak\r\n");
+    qputenv("VELMORA_OPENER", QFile::encodeName(QString::fromStdString(recorder->script())));
+    EXPECT_EQ(form->lista().caption(0), "\\\\srv-Ni\x9a\\app\\\xc8"
+                                        "a\xe8"
+                                        "ak");
+    EXPECT_EQ(form->lista().data(form->lista().index(0, 0), Qt::DisplayRole).toString(),
+              QStringLiteral("\\\\srv-Niš\\app\\Čačak"));
+    form->selectRow(0);
+    trigger("Otvorifolder1");
+    EXPECT_EQ(nextInvocation(), (Args{"smb://srv-Ni%C5%A1/app/%C4%8Ca%C4%8Dak"}));
+    trigger("Ping1");
+    EXPECT_EQ(nextInvocation(), (Args{"-e", "ping", "-c", "4", "--", "srv-Niš"}));
 }
 
 // The file dialog gives a real Linux name, which may hold a "\": the file set

@@ -5,6 +5,7 @@
 #include "batch/proverastart.h"
 #include "batch/verstart.h"
 #include "platform/filesystem.h"
+#include "serverlist/filesource.h"
 #include "serverlist/marks.h"
 #include "support/batchfixture.h"
 #include "support/childprocesses.h"
@@ -70,10 +71,12 @@ protected:
         // The user's own credentials file must not decide a test.
         setenv("VELMORA_SMB_CREDENTIALS", (temp.path() + "none").c_str(), 1);
         unsetenv("VELMORA_SMB_TIMEOUT");
+        unsetenv("VELMORA_LIST_CHARSET");
         app::applyProgramFormats();
         context = std::make_shared<BatchContext>(window);
     }
     void TearDown() override {
+        unsetenv("VELMORA_LIST_CHARSET");
         if (!context)
             return;
         context->close();
@@ -289,6 +292,28 @@ TEST_F(SmbShareTest, PrivateShareNeedsTheRightCredentials) {
     run(new TKopirajStart(context));
     EXPECT_EQ(mark(0), MarkCopied) << info(0);
     EXPECT_EQ(contentOf(server->shareFolder("priv") + "/prog.exe"), patternBytes(4000));
+}
+
+// A list kept in code page 1250, as on the sites' Windows machines: a folder
+// name with "š" reaches the server as that name, and so does a local file name
+// with "Č" and "č", which the system keeps in UTF-8.
+TEST_F(SmbShareTest, ListInCodePage1250ReachesAFolderWithSerbianLetters) {
+    setenv("VELMORA_LIST_CHARSET", "windows-1250", 1);
+    const std::string onDisk = server->shareFolder("pub") + "/Niš 1";
+    std::filesystem::create_directories(onDisk);
+    const std::string list = temp.write(
+        "serveri.txt", QByteArray::fromStdString(server->unc("pub", "Ni\x9a 1") + "\r\n"));
+    ASSERT_TRUE(serverlist::loadServerFile(window.lista(), list).ok());
+    const QByteArray bytes = patternBytes(5000);
+    ASSERT_TRUE(window.fileSet().add(temp.write("Čitač.exe", bytes)).ok());
+
+    run(new TKopirajStart(context));
+    ASSERT_EQ(mark(0), MarkCopied) << info(0) << window.memo2.join("\n");
+    EXPECT_EQ(contentOf(onDisk + "/Čitač.exe"), bytes);
+    ASSERT_EQ(window.memo1.filter(QStringLiteral("\\Niš 1\\Čitač.exe - OK ")).size(), 1)
+        << window.memo1.join("\n");
+    run(new TVerStart(context));
+    EXPECT_EQ(mark(0), MarkGoodVersion) << info(0) << window.memo2.join("\n");
 }
 
 TEST_F(SmbShareTest, ServerStoppedDuringTheCopyFailsTheRowWithoutHanging) {
