@@ -27,6 +27,7 @@
 #include <memory>
 #include <thread>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace velmora::batch {
@@ -292,6 +293,38 @@ TEST_F(SmbShareTest, PrivateShareNeedsTheRightCredentials) {
     run(new TKopirajStart(context));
     EXPECT_EQ(mark(0), MarkCopied) << info(0);
     EXPECT_EQ(contentOf(server->shareFolder("priv") + "/prog.exe"), patternBytes(4000));
+}
+
+// A credentials file that others can read is used, with one warning for all
+// the helpers that the workers start.
+TEST_F(SmbShareTest, CredentialsFileThatOthersCanReadIsWarnedOfOnce) {
+    const std::string open = temp.path() + "open-credentials";
+    std::ofstream(open) << "username = " << SambaServer::kUser
+                        << "\npassword = " << SambaServer::kPassword << "\n";
+    ASSERT_EQ(::chmod(open.c_str(), 0644), 0);
+    setenv("VELMORA_SMB_CREDENTIALS", open.c_str(), 1);
+    window.load({server->unc("priv"), server->unc("priv"), server->unc("priv")});
+    testing::internal::CaptureStderr();
+    run(new TProveraStart(context));
+    run(new TProveraStart(context));
+    std::string said = testing::internal::GetCapturedStderr();
+    for (int row = 0; row < 3; ++row)
+        EXPECT_EQ(mark(row), MarkReachable) << row;
+    const std::string warning = "the SMB credentials file \"" + open + "\" has permissions 0644";
+    const auto first = said.find(warning);
+    ASSERT_NE(first, std::string::npos) << said;
+    EXPECT_EQ(said.find(warning, first + 1), std::string::npos) << said;
+    EXPECT_EQ(said.find(SambaServer::kPassword), std::string::npos) << said;
+
+    const std::string kept = temp.path() + "kept-credentials";
+    std::filesystem::copy_file(open, kept);
+    ASSERT_EQ(::chmod(kept.c_str(), 0600), 0);
+    setenv("VELMORA_SMB_CREDENTIALS", kept.c_str(), 1);
+    testing::internal::CaptureStderr();
+    run(new TProveraStart(context));
+    said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(mark(0), MarkReachable);
+    EXPECT_EQ(said.find("credentials file"), std::string::npos) << said;
 }
 
 // A list kept in code page 1250, as on the sites' Windows machines: a folder
