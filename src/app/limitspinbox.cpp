@@ -20,7 +20,9 @@ bool isTypable(QChar c) {
     return isAsciiDigit(c) || c == u'+' || c == u'-' || c == u'.';
 }
 
-// An optional sign followed by at least one ASCII digit, within the range of int.
+// An optional sign followed by at least one ASCII digit, of any length. A number
+// beyond the range of int reads as the nearest int: it is still a whole number,
+// and far above (or below) any limit.
 std::optional<int> parseWholeNumber(const QString& text) {
     qsizetype i = 0;
     bool negative = false;
@@ -31,22 +33,19 @@ std::optional<int> parseWholeNumber(const QString& text) {
     if (i == text.size())
         return std::nullopt;
     // Accumulated as a negative number, whose range reaches one further than the
-    // positive one, so that the smallest int is read too.
+    // positive one, so that the smallest int is read too; once past it, the
+    // value stays there while the remaining characters are checked.
     constexpr long long lowest = std::numeric_limits<int>::min();
     long long value = 0;
     for (; i < text.size(); ++i) {
         if (!isAsciiDigit(text[i]))
             return std::nullopt;
-        value = value * 10 - (text[i].unicode() - u'0');
-        if (value < lowest)
-            return std::nullopt;
+        if (value > lowest)
+            value = std::max(lowest, value * 10 - (text[i].unicode() - u'0'));
     }
-    if (!negative) {
-        value = -value;
-        if (value > std::numeric_limits<int>::max())
-            return std::nullopt;
-    }
-    return static_cast<int>(value);
+    if (negative)
+        return static_cast<int>(value);
+    return static_cast<int>(std::min<long long>(-value, std::numeric_limits<int>::max()));
 }
 
 int clampToRange(long long value) {

@@ -18,8 +18,8 @@ public:
 
     // The limit as the text reads now; never blocks, main thread only.
     int liveValue() const;
-    // An optional sign and decimal digits that fit an int read as that number;
-    // any other text reads as kMinimum.
+    // An optional sign and decimal digits read as that number, one beyond the
+    // range of int as the nearest int; any other text reads as kMinimum.
     static int readLimitText(const QString& text);
     // Shows the value, clamped to kMinimum..kMaximum.
     void setValue(int value);

@@ -363,7 +363,7 @@ void TForm1::loadServerFile() {
     const platform::Status loaded = serverlist::loadServerFile(listaModel_, path);
     if (!loaded) {
         dialogs::showMessage(this, QStringLiteral("Cannot open file \"%1\". %2")
-                                       .arg(ServerListModel::displayText(path),
+                                       .arg(QFile::decodeName(path.c_str()),
                                             QString::fromLocal8Bit(loaded.error().message)));
         return;
     }
@@ -488,13 +488,13 @@ void TForm1::Otvorifolder2Click() {
     if (!fileSet_.isHeld())
         return;
     // The shell reports its own errors; the command has none of its own.
-    (void)platform::shellOpen(platform::folderWithoutTrailingDelimiter(fileSet_.path()));
+    (void)platform::shellOpenNative(platform::nativeFolderOf(fileSet_.path()), shellOwner());
 }
 
 void TForm1::Pokrenifajl1Click() {
     if (!fileSet_.isHeld())
         return;
-    (void)platform::shellOpen(fileSet_.path());
+    (void)platform::shellOpenNative(fileSet_.path(), shellOwner());
 }
 
 void TForm1::setFileMenuState(bool fileHeld) {

@@ -4,6 +4,7 @@
 
 #include "app/dialogs.h"
 #include "nettools/hostname.h"
+#include "platform/listcharset.h"
 #include "platform/shell.h"
 #include "robocopy/robocopyhandoff.h"
 #include "robocopy/robocopyrun.h"
@@ -111,8 +112,9 @@ void TForm1::startPing(bool continuous) {
         dialogs::showMessage(this, QStringLiteral("Nije dobar server!"));
         return;
     }
-    // Whether ping answers is for the user to read in its own window.
-    (void)platform::shellStartPing(*host, continuous, shellOwner());
+    // The host name is a row's text; ping takes it in the system's character
+    // set. Whether ping answers is for the user to read in its own window.
+    (void)platform::shellStartPing(platform::listTextForSystem(*host), continuous, shellOwner());
 }
 
 void TForm1::Ping1Click() {

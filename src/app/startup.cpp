@@ -20,7 +20,7 @@ int runProgram(int argc, char** argv) {
 
     // serveri.txt is looked up beside the executable, never in the current folder.
     const std::string programFolder = platform::executableFolder();
-    if (!platform::localFileSystem().fileExists(serverlist::serverFilePath(programFolder))) {
+    if (!platform::nativeFileSystem().fileExists(serverlist::serverFilePath(programFolder))) {
         dialogs::showMessage(nullptr, QStringLiteral("Ne postoji fajl serveri.txt!"));
         return 1;
     }

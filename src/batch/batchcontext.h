@@ -26,7 +26,11 @@ public:
                           FileSystemResolver fileSystems = platform::fileSystemFor);
 
     OperationState& state() { return state_; }
+    // The file system of a server row's path.
     platform::FileSystem& fileSystemFor(const std::string& path) { return fileSystems_(path); }
+    // The file system of the file set's own path, a local name as the system
+    // gave it (platform::nativeFileSystem).
+    platform::FileSystem& nativeFileSystem() { return platform::nativeFileSystem(); }
 
     // Runs fn with the window on the main thread and waits until it has run.
     // False, with fn not run, once the window has closed.

@@ -99,7 +99,7 @@ TKopiraj::Outcome TKopiraj::copy() {
     if (!fileSystem.fileExists(temp))
         return Outcome::TempMissing;
 
-    auto local = context_->fileSystemFor(LocalPath).findEntry(LocalPath);
+    auto local = context_->nativeFileSystem().findEntry(LocalPath);
     if (!local)
         return failed(Outcome::LocalMissing, local.error());
     auto remote = fileSystem.findEntry(temp);

@@ -4,6 +4,7 @@
 #include "batch/batchwindow.h"
 #include "batch/kopiraj.h"
 #include "fileset/fileset.h"
+#include "platform/listcharset.h"
 #include "platform/paths.h"
 
 namespace velmora::batch {
@@ -26,7 +27,8 @@ bool TKopirajStart::takeInputs(BatchWindow& window, int rowCount) {
 
 void TKopirajStart::startWorker(const DispatchedRow& row) {
     auto* worker = new TKopiraj(context_);
-    worker->DestPath = platform::joinPath(row.caption, platform::fileNamePart(localPath_));
+    worker->DestPath =
+        platform::joinPath(row.caption, platform::fileNameForRow(row.caption, localPath_));
     worker->RowIndex = row.index;
     worker->ServerFolder = row.caption;
     worker->Image = image_;

@@ -4,6 +4,7 @@
 #include "batch/batchwindow.h"
 #include "batch/elapsed.h"
 #include "batch/rowtarget.h"
+#include "platform/listcharset.h"
 #include "platform/paths.h"
 #include "serverlist/marks.h"
 #include "serverlist/serverlistmodel.h"
@@ -54,7 +55,7 @@ void TVer::Execute() {
 }
 
 TVer::Outcome TVer::compare() {
-    FileName = platform::fileNamePart(LocalPath);
+    FileName = platform::fileNameForRow(RowPath, LocalPath);
     RemotePath = platform::joinPath(RowPath, FileName);
     platform::FileSystem& remote = context_->fileSystemFor(RemotePath);
     // An empty row names no server; joined, it would look in the disk's root.
@@ -68,7 +69,7 @@ TVer::Outcome TVer::compare() {
         report_.reason = present ? "A folder stands in the file's place" : present.error().message;
         return Outcome::Missing;
     }
-    auto local = context_->fileSystemFor(LocalPath).findEntry(LocalPath);
+    auto local = context_->nativeFileSystem().findEntry(LocalPath);
     if (!local) {
         report_.reason = "The local file: " + local.error().message;
         return Outcome::Missing;

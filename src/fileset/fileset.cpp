@@ -5,7 +5,8 @@
 namespace velmora::fileset {
 
 platform::Result<FileSet::AddOutcome> FileSet::add(const std::string& path) {
-    platform::FileSystem& fs = platform::fileSystemFor(path);
+    // The path is the file dialog's, a local name as the system gave it.
+    platform::FileSystem& fs = platform::nativeFileSystem();
     auto content = fs.readWholeFile(path);
     if (!content)
         return content.error();

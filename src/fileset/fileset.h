@@ -27,7 +27,8 @@ public:
     };
 
     bool isHeld() const { return held_; }
-    // The file set's path, byte for byte as the file system takes it.
+    // The file set's path, byte for byte as the system gave it (a native path:
+    // platform::nativeFileSystem).
     const std::string& path() const { return path_; }
     const FileImage& image() const { return image_; }
     // The last-write time of the last successful Add; kept after Clear.

@@ -99,7 +99,13 @@ bool isConnectionFailure(const Error& error);
 // The file system that serves a path: the local one for local paths.
 FileSystem& fileSystemFor(const std::string& path);
 
-// The local file system of this machine.
+// The local file system of this machine, on the program's own paths.
 FileSystem& localFileSystem();
+
+// The local file system on native paths: names as the system itself gave them
+// (the file dialog's choice, the program's own folder), which reach it
+// unchanged. On Linux a "\" in such a name is a character of the name, not a
+// separator. On Windows the two take paths alike.
+FileSystem& nativeFileSystem();
 
 } // namespace velmora::platform

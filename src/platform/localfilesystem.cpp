@@ -141,18 +141,35 @@ long long readInto(int fd, char* data, std::size_t size, std::size_t done) {
     return static_cast<long long>(done);
 }
 
-Result<std::vector<char>> readWholeLocalFile(const std::string& path) {
-    Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (file.get() < 0)
-        return lastSystemError();
-    struct stat info {};
-    if (::fstat(file.get(), &info) != 0)
-        return lastSystemError();
+// Only a regular file has a whole content: devices and pipes have none
+// (/dev/zero never ends), and opening a named pipe would wait for a writer.
+Status wholeContentKind(const struct stat& info) {
     if (S_ISDIR(info.st_mode))
         return systemError(EISDIR);
-    // Devices and pipes have no whole content (/dev/zero never ends).
     if (!S_ISREG(info.st_mode))
         return systemError(EINVAL);
+    return {};
+}
+
+Result<std::vector<char>> readWholeLocalFile(const std::string& path) {
+    // The type is tested before the open, so that nothing but a regular file is
+    // opened at all; the open does not wait either, should a pipe have taken
+    // the name in between.
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0)
+        return lastSystemError();
+    if (Status kind = wholeContentKind(info); !kind)
+        return kind.error();
+    Descriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (file.get() < 0)
+        return lastSystemError();
+    if (::fstat(file.get(), &info) != 0)
+        return lastSystemError();
+    if (Status kind = wholeContentKind(info); !kind)
+        return kind.error();
+    const int flags = ::fcntl(file.get(), F_GETFL);
+    if (flags < 0 || ::fcntl(file.get(), F_SETFL, flags & ~O_NONBLOCK) != 0)
+        return lastSystemError();
     const auto expected = static_cast<unsigned long long>(std::max<off_t>(info.st_size, 0));
     if (expected > std::numeric_limits<std::size_t>::max())
         return systemError(EFBIG);
@@ -202,11 +219,12 @@ Result<DirectoryEntry> findLocalEntry(const std::string& path) {
     }
     if ((info.st_mode & S_IWUSR) == 0)
         entry.attributes |= AttrReadOnly;
-    // The name of the entry itself: the path may end in "/" for a folder.
+    // The name of the entry itself: the path may end in "/" for a folder. The
+    // path is in the system's form here, where only "/" separates.
     std::string trimmed = path;
     while (trimmed.size() > 1 && trimmed.back() == '/')
         trimmed.pop_back();
-    if (isHiddenName(fileNamePart(trimmed)))
+    if (isHiddenName(trimmed.substr(trimmed.rfind('/') + 1)))
         entry.attributes |= AttrHidden;
     return entry;
 }
@@ -225,11 +243,15 @@ bool localDirectoryExists(const std::string& path) {
 
 } // namespace
 
+std::string LocalFileSystem::systemPath(const std::string& path) const {
+    return form_ == PathForm::Native ? path : localSystemPath(path);
+}
+
 Result<std::vector<char>> LocalFileSystem::readWholeFile(const std::string& path) {
     // A file larger than the memory the process can have is a failure to
     // report, not a fault of the program.
     try {
-        return readWholeLocalFile(localSystemPath(path));
+        return readWholeLocalFile(systemPath(path));
     } catch (const std::bad_alloc&) {
 #ifdef _WIN32
         return systemError(ERROR_NOT_ENOUGH_MEMORY);
@@ -240,32 +262,32 @@ Result<std::vector<char>> LocalFileSystem::readWholeFile(const std::string& path
 }
 
 Result<DirectoryEntry> LocalFileSystem::findEntry(const std::string& path) {
-    return findLocalEntry(localSystemPath(path));
+    return findLocalEntry(systemPath(path));
 }
 
 bool LocalFileSystem::fileExists(const std::string& path) {
-    return localFileExists(localSystemPath(path));
+    return localFileExists(systemPath(path));
 }
 
 bool LocalFileSystem::directoryExists(const std::string& path) {
-    return localDirectoryExists(localSystemPath(path));
+    return localDirectoryExists(systemPath(path));
 }
 
 Result<std::unique_ptr<WritableFile>> LocalFileSystem::createForWriting(const std::string& path) {
-    return createLocalFile(localSystemPath(path));
+    return createLocalFile(systemPath(path));
 }
 
 Result<std::unique_ptr<WritableFile>> LocalFileSystem::reopenForWriting(const std::string& path,
                                                                         std::uint64_t offset) {
-    return reopenLocalFile(localSystemPath(path), offset);
+    return reopenLocalFile(systemPath(path), offset);
 }
 
 Status LocalFileSystem::deleteFile(const std::string& path) {
-    return deleteLocalFile(localSystemPath(path));
+    return deleteLocalFile(systemPath(path));
 }
 
 Status LocalFileSystem::renameNoReplace(const std::string& from, const std::string& to) {
-    return renameLocalNoReplace(localSystemPath(from), localSystemPath(to));
+    return renameLocalNoReplace(systemPath(from), systemPath(to));
 }
 
 bool LocalFileSystem::replacesInOneStep(const std::string&) {
@@ -283,11 +305,16 @@ Status LocalFileSystem::linkOrCopy(const std::string& from, const std::string& t
 }
 
 Status LocalFileSystem::setLastWriteTime(const std::string& path, DosTime time) {
-    return setLocalLastWriteTime(localSystemPath(path), time);
+    return setLocalLastWriteTime(systemPath(path), time);
 }
 
 FileSystem& localFileSystem() {
     static LocalFileSystem instance;
+    return instance;
+}
+
+FileSystem& nativeFileSystem() {
+    static LocalFileSystem instance(LocalFileSystem::PathForm::Native);
     return instance;
 }
 

@@ -81,4 +81,18 @@ std::string localSystemPath(std::string_view path) {
     return local;
 }
 
+std::string nativeFolderOf(std::string_view path) {
+#ifdef _WIN32
+    return folderWithoutTrailingDelimiter(path);
+#else
+    const std::size_t last = path.rfind('/');
+    if (last == std::string_view::npos)
+        return {};
+    std::size_t end = last;
+    while (end > 0 && path[end - 1] == '/')
+        --end;
+    return std::string(path.substr(0, end == 0 ? 1 : end));
+#endif
+}
+
 } // namespace velmora::platform

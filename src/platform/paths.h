@@ -34,7 +34,14 @@ std::string folderWithoutTrailingDelimiter(std::string_view path);
 std::string joinPath(std::string_view folder, std::string_view name);
 
 // The path as the local file system takes it: on Linux every "\" becomes "/";
-// on Windows the path is unchanged.
+// on Windows the path is unchanged. For the program's own paths (server rows);
+// a native path (nativeFileSystem) never goes through it.
 std::string localSystemPath(std::string_view path);
+
+// The folder of a native path, one that the system itself gave (the file dialog),
+// without its final separator, a root such as "/" or "C:\" keeping it: on Linux
+// only "/" separates, so a "\" stays part of a name; on Windows this is
+// folderWithoutTrailingDelimiter.
+std::string nativeFolderOf(std::string_view path);
 
 } // namespace velmora::platform

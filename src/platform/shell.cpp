@@ -9,6 +9,7 @@
 #endif
 #else
 #include "commandline.h"
+#include "listcharset.h"
 #include "paths.h"
 #include "process.h"
 #include "programfile.h"
@@ -56,6 +57,10 @@ Status shellOpen(const std::string& path, WindowOwner owner) {
     return shellExecute(owner, path.c_str(), "", "", SW_SHOWNORMAL);
 }
 
+Status shellOpenNative(const std::string& path, WindowOwner owner) {
+    return shellOpen(path, owner);
+}
+
 Status shellStartConsoleProgram(const std::string& program, const std::string& parameters,
                                 WindowOwner owner) {
     return shellExecute(owner, program.c_str(), parameters.c_str(), nullptr, SW_SHOW);
@@ -79,14 +84,19 @@ std::string openerProgram() {
     return opener != nullptr && *opener != '\0' ? opener : "xdg-open";
 }
 
-std::string openerArgument(const std::string& path) {
-    if (isNetworkPath(path))
-        return smb::smbUrlFor(path).value_or("smb://");
-    std::string local = localSystemPath(path);
-    // The opener would take a leading "-" as an option of its own.
+// The opener would take a leading "-" as an option of its own.
+std::string notAnOption(std::string local) {
     if (!local.empty() && local[0] == '-')
         local.insert(0, "./");
     return local;
+}
+
+std::string openerArgument(const std::string& path) {
+    // A row's network path is in the list's character set, the URL in UTF-8,
+    // as for the SMB client itself.
+    if (isNetworkPath(path))
+        return smb::smbUrlFor(listTextAsUtf8(path).value_or(path)).value_or("smb://");
+    return notAnOption(localSystemPath(path));
 }
 
 // A process that has ended: gone, or a zombie that nobody has reaped yet.
@@ -232,6 +242,10 @@ std::string terminalProgram() {
 
 Status shellOpen(const std::string& path, WindowOwner) {
     return startDetached(openerProgram(), {openerArgument(path)});
+}
+
+Status shellOpenNative(const std::string& path, WindowOwner) {
+    return startDetached(openerProgram(), {notAnOption(path)});
 }
 
 Status shellStartConsoleProgram(const std::string& program, const std::string& parameters,

@@ -18,9 +18,14 @@ using WindowOwner = void*;
 // double-clicking it: a program runs, a document opens in its program, a
 // folder opens in the file browser. On Linux this hands the path to the
 // desktop's opener (xdg-open, or the program named by VELMORA_OPENER) as one
-// argument; a network path \\host\share\path goes as smb://host/share/path.
+// argument; a network path \\host\share\path goes as smb://host/share/path,
+// its names converted from the list's character set (listcharset.h) to UTF-8.
 // The Status only says whether the opener could be started.
 Status shellOpen(const std::string& path, WindowOwner owner = nullptr);
+
+// The same for a native path (nativeFileSystem): a local name as the system
+// gave it, handed over unchanged, so that on Linux a "\" stays in the name.
+Status shellOpenNative(const std::string& path, WindowOwner owner = nullptr);
 
 // Starts a console program in a window of its own with a Windows-style
 // parameter string (shown with SW_SHOW on Windows). On Linux the program runs

@@ -27,7 +27,7 @@ DatabaseLoad loadServerDatabase(ServerListModel& model, ServerQuery& query) {
     }
     for (int record = 0; record < query.recordCount(); ++record)
         model.addRow(
-            encodeSystemText(query.text(record, path.value())),
+            encodeListText(query.text(record, path.value())),
             {QStringLiteral("?"), QStringLiteral("?"), query.text(record, shortName.value())});
     return {};
 }
@@ -38,7 +38,7 @@ std::optional<QString> locateShortName(ServerQuery& query, const std::string& ca
     if (!query.isOpen() || !path || !shortName)
         return std::nullopt;
     for (int record = 0; record < query.recordCount(); ++record) {
-        if (encodeSystemText(query.text(record, path.value())).starts_with(caption)) {
+        if (encodeListText(query.text(record, path.value())).starts_with(caption)) {
             query.setCurrentRecord(record);
             return query.text(record, shortName.value());
         }

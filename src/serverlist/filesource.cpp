@@ -12,7 +12,8 @@ std::string serverFilePath(const std::string& programFolder) {
 
 platform::Status loadServerFile(ServerListModel& model, const std::string& path) {
     model.removeAll();
-    auto content = platform::fileSystemFor(path).readWholeFile(path);
+    // The program's own folder, as the system gave it.
+    auto content = platform::nativeFileSystem().readWholeFile(path);
     if (!content)
         return content.error();
     const std::vector<char>& bytes = content.value();

@@ -124,7 +124,7 @@ QVariant ServerListModel::headerData(int section, Qt::Orientation orientation, i
 }
 
 QString ServerListModel::displayText(const std::string& caption) {
-    return decodeSystemText(caption);
+    return decodeListText(caption);
 }
 
 void ServerListModel::rowChanged(int index, int firstColumn, int lastColumn,

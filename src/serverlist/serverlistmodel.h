@@ -51,7 +51,7 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
-    // The caption as shown: decoded from the system's character set.
+    // The caption as shown: decoded from the list's character set.
     static QString displayText(const std::string& caption);
 
 private:

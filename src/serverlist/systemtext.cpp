@@ -1,6 +1,7 @@
 #include "serverlist/systemtext.h"
 
 #include "platform/charset.h"
+#include "platform/listcharset.h"
 
 #include <QStringDecoder>
 #include <QStringEncoder>
@@ -9,10 +10,13 @@ namespace velmora::serverlist {
 
 QString decodeText(std::string_view bytes, const std::string& characterSet) {
     const QByteArrayView view(bytes.data(), static_cast<qsizetype>(bytes.size()));
-    if (characterSet != "UTF-8" && characterSet != "ANSI_X3.4-1968") {
+    if (!platform::sameCharacterSet(characterSet, "UTF-8")) {
         QStringDecoder decoder(characterSet.c_str());
         if (decoder.isValid())
             return decoder.decode(view);
+        // A set that Qt does not know but the system converts.
+        if (const auto utf8 = platform::convertText(bytes, characterSet, "UTF-8"))
+            return QString::fromStdString(*utf8);
     }
     return QString::fromUtf8(view);
 }
@@ -27,19 +31,30 @@ QString decodeSystemText(std::string_view bytes) {
 #endif
 }
 
-std::string encodeSystemText(const QString& text) {
+QString decodeListText(std::string_view bytes) {
+#ifdef Q_OS_WIN
+    return decodeSystemText(bytes);
+#else
+    return decodeText(bytes, platform::listCharacterSet());
+#endif
+}
+
+std::string encodeListText(const QString& text) {
 #ifdef Q_OS_WIN
     // Qt's local 8-bit codec on Windows is the ANSI code page itself.
     return text.toLocal8Bit().toStdString();
 #else
-    // The reverse of decodeSystemText: the plain C locale's ASCII counts as UTF-8.
-    static const std::string characterSet = platform::systemCharacterSet();
-    if (characterSet != "UTF-8" && characterSet != "ANSI_X3.4-1968") {
+    // The reverse of decodeListText: the plain C locale's ASCII counts as UTF-8.
+    const std::string characterSet = platform::listCharacterSet();
+    if (!platform::sameCharacterSet(characterSet, "UTF-8")) {
         QStringEncoder encoder(characterSet.c_str());
         if (encoder.isValid()) {
             const QByteArray bytes = encoder.encode(text);
             return bytes.toStdString();
         }
+        const std::string utf8 = text.toStdString();
+        if (const auto converted = platform::convertText(utf8, "UTF-8", characterSet))
+            return *converted;
     }
     return text.toStdString();
 #endif

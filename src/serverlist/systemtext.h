@@ -11,13 +11,17 @@ namespace velmora::serverlist {
 // themselves are kept wherever they name a file; only what is shown is decoded.
 QString decodeSystemText(std::string_view bytes);
 
+// Decodes a row's text (a caption, or a path built from one) for display, in
+// the list's character set (platform::listCharacterSet).
+QString decodeListText(std::string_view bytes);
+
 // The same in a named character set. The plain C locale's ASCII counts as
 // UTF-8, as Qt takes it, so that non-ASCII names are not all replaced.
 QString decodeText(std::string_view bytes, const std::string& characterSet);
 
-// A text as caption bytes (a path from the database): encoded in the system's
-// character set, as the lines of serveri.txt are, so that decodeSystemText
-// shows it back and the file system gets the bytes it would get from the file.
-std::string encodeSystemText(const QString& text);
+// A text as caption bytes (a path from the database): encoded in the list's
+// character set, as the lines of serveri.txt are, so that decodeListText shows
+// it back and a network path is converted from it like a row of the file.
+std::string encodeListText(const QString& text);
 
 } // namespace velmora::serverlist

@@ -113,6 +113,12 @@ TEST(LimitTextReading, WholeNumbersReadAsTheyStand) {
         {"-0", 0},
         {"2147483647", 2147483647},
         {"-2147483648", -2147483647 - 1},
+        // Beyond the range of int: the nearest int, never the minimum.
+        {"2147483648", 2147483647},
+        {"99999999999", 2147483647},
+        {"+123456789012345678901234567890", 2147483647},
+        {"-2147483649", -2147483647 - 1},
+        {"0000000000000000000000000005", 5},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
@@ -121,9 +127,8 @@ TEST(LimitTextReading, WholeNumbersReadAsTheyStand) {
 }
 
 TEST(LimitTextReading, OtherTextsReadAsTheMinimum) {
-    const char* const texts[] = {"",    "-",           "+",          "1.5",        "1-2",
-                                 "+-1", "5+",          " 5",         "5 ",         "1,5",
-                                 "abc", "99999999999", "2147483648", "-2147483649"};
+    const char* const texts[] = {"",   "-",  "+",  "1.5", "1-2", "+-1",
+                                 "5+", " 5", "5 ", "1,5", "abc", "99999999999.5"};
     for (const char* text : texts) {
         SCOPED_TRACE(text);
         EXPECT_EQ(LimitSpinBox::readLimitText(QString::fromLatin1(text)), LimitSpinBox::kMinimum);
@@ -188,6 +193,11 @@ TEST_F(LimitSpinBoxTest, ReportsEachTextChangeWithItsLiveValue) {
     type("00");
     type(".");
     EXPECT_EQ(reported, (std::vector<int>{5, 50, 500, 2}));
+
+    // A number too long for an int is read as it is typed, far above any limit.
+    retype("99999999999");
+    EXPECT_EQ(reported.back(), 2147483647);
+    EXPECT_EQ(box->liveValue(), 2147483647);
 }
 
 TEST_F(LimitSpinBoxTest, LosingTheFocusBringsTheTextIntoRange) {
@@ -195,8 +205,19 @@ TEST_F(LimitSpinBoxTest, LosingTheFocusBringsTheTextIntoRange) {
         const char* typed;
         const char* shown;
     } cases[] = {
-        {"500", "200"}, {"0", "2"},     {"-7", "2"},  {"", "2"},      {"-", "2"},
-        {"1.5", "2"},   {"150", "150"}, {"+5", "+5"}, {"200", "200"},
+        {"500", "200"},
+        {"0", "2"},
+        {"-7", "2"},
+        {"", "2"},
+        {"-", "2"},
+        {"1.5", "2"},
+        {"150", "150"},
+        {"+5", "+5"},
+        {"200", "200"},
+        {"2147483648", "200"},
+        {"99999999999", "200"},
+        {"123456789012345678901234567890", "200"},
+        {"-99999999999", "2"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.typed);

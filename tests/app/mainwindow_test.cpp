@@ -3,6 +3,7 @@
 #include "app/dialogs.h"
 #include "app/limitspinbox.h"
 #include "serverlist/marks.h"
+#include "support/fifounblocker.h"
 #include "support/tempfolder.h"
 #include "support/unitdatabase.h"
 
@@ -18,6 +19,8 @@
 #include <QTest>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
+
+#include <QElapsedTimer>
 
 #include <optional>
 
@@ -357,6 +360,35 @@ TEST_F(MainWindow, UnreadableServerListAtFirstShowingKeepsTheWindowOpen) {
     EXPECT_EQ(messages().size(), 1);
     EXPECT_TRUE(f.isVisible());
     EXPECT_EQ(f.lista().count(), 0);
+}
+
+// A named pipe has no whole content to read, and opening one waits for a
+// writer: the window refuses it at once, as the server list and as the file.
+TEST_F(MainWindow, NamedPipesAreRefusedAtOnce) {
+    ASSERT_TRUE(QFile::remove(QFile::decodeName(dir.file("serveri.txt").c_str())));
+    testsupport::FifoUnblocker list(dir.file("serveri.txt"));
+    ASSERT_TRUE(list.made());
+    QElapsedTimer clock;
+    clock.start();
+    TForm1& f = shownForm();
+    EXPECT_LT(clock.elapsed(), 2000);
+    QStringList shown = messages();
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_TRUE(shown[0].startsWith("Cannot open file \"")) << shown[0].toStdString();
+    EXPECT_EQ(f.lista().count(), 0);
+
+    testsupport::FifoUnblocker pipe(dir.file("prog.exe"));
+    ASSERT_TRUE(pipe.made());
+    app::dialogs::setNextFileName(QFile::decodeName(dir.file("prog.exe").c_str()));
+    clock.restart();
+    trigger("Dodajfajl1");
+    EXPECT_LT(clock.elapsed(), 2000);
+    shown = messages();
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_TRUE(shown[0].startsWith("Ne mogu da učitam fajl ")) << shown[0].toStdString();
+    EXPECT_TRUE(shown[0].contains("Invalid argument")) << shown[0].toStdString();
+    EXPECT_FALSE(f.fileSet().isHeld());
+    EXPECT_EQ(control<QTreeWidget>("Fajlovi")->topLevelItemCount(), 0);
 }
 
 TEST_F(MainWindow, DoubleClickWithoutDatabase) {

@@ -8,6 +8,7 @@
 
 #include <QAction>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -15,6 +16,8 @@
 #include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <fstream>
+#include <optional>
 #include <thread>
 
 using namespace velmora;
@@ -33,6 +36,7 @@ protected:
     void TearDown() override {
         app::dialogs::takeShownMessages();
         qunsetenv("VELMORA_OPENER");
+        qunsetenv("VELMORA_LIST_CHARSET");
     }
 
     // A window whose server list holds the lines; its temp folder is ours.
@@ -58,17 +62,23 @@ protected:
     }
     // The invocation that the command just started.
     Args nextInvocation() {
-        const auto runs = terminal.invocations(++started);
+        const auto runs = recorder->invocations(++started);
         return runs.size() == started ? runs.back() : Args{"(none)"};
     }
+    // From here on the programs are recorded only, never run: ping must not
+    // reach any host from a test.
+    void recordOnly() { recorder = &quiet.emplace(StandInTerminal::Mode::RecordOnly); }
 
     testsupport::TempFolder dir;
     StandInTerminal terminal{StandInTerminal::Mode::RecordAndRun};
+    std::optional<StandInTerminal> quiet;
+    const StandInTerminal* recorder = &terminal;
     std::size_t started = 0;
     std::unique_ptr<TForm1> form;
 };
 
 TEST_F(ServerTools, WithoutASelectedRow) {
+    recordOnly();
     windowWith("\\\\srv01\\app\r\n");
     addFile(dir.write("prog.exe", "new"));
     form->selectRow(-1);
@@ -87,6 +97,7 @@ TEST_F(ServerTools, WithoutASelectedRow) {
 }
 
 TEST_F(ServerTools, PingTakesTheHostNameBetweenTheLeadingBackslashesAndTheNext) {
+    recordOnly();
     windowWith("\\\\server\\share\\folder\r\n\\\\server\r\n\\\\server\\\r\n"
                "\\\\10.1.2.3\\c$\\App\r\n\\\\a\r\n\\\\\\share\r\n\\\\-n5\\x\r\n"
                "\\\\\r\nC:\\Verzije\r\nserver\\share\r\n");
@@ -121,7 +132,7 @@ TEST_F(ServerTools, PingTakesTheHostNameBetweenTheLeadingBackslashesAndTheNext) 
         EXPECT_EQ(messages(), QStringList({"Nije dobar server!", "Nije dobar server!"}))
             << "row " << row;
     }
-    EXPECT_EQ(terminal.readAll().size(), started);
+    EXPECT_EQ(recorder->readAll().size(), started);
 }
 
 TEST_F(ServerTools, OpenFolderHandsThePathOverUntested) {
@@ -134,6 +145,68 @@ TEST_F(ServerTools, OpenFolderHandsThePathOverUntested) {
     trigger("Otvorifolder1");
     EXPECT_EQ(nextInvocation(), (Args{"C:/Verzije"}));
     EXPECT_EQ(messages(), QStringList());
+}
+
+// A row's text is in the list's character set: the caption is shown, the
+// folder opened and the host pinged as the same names.
+TEST_F(ServerTools, ListInAWindowsCodePageIsShownOpenedAndPingedAsWritten) {
+    recordOnly();
+    qputenv("VELMORA_LIST_CHARSET", "windows-1250");
+    // "Niš" and "Čačak" in code page 1250.
+    windowWith("\\\\srv-Ni\x9a\\app\\\xc8"
+               "a\xe8"
+               "ak\r\n");
+    qputenv("VELMORA_OPENER", QFile::encodeName(QString::fromStdString(recorder->script())));
+    EXPECT_EQ(form->lista().caption(0), "\\\\srv-Ni\x9a\\app\\\xc8"
+                                        "a\xe8"
+                                        "ak");
+    EXPECT_EQ(form->lista().data(form->lista().index(0, 0), Qt::DisplayRole).toString(),
+              QStringLiteral("\\\\srv-Niš\\app\\Čačak"));
+    form->selectRow(0);
+    trigger("Otvorifolder1");
+    EXPECT_EQ(nextInvocation(), (Args{"smb://srv-Ni%C5%A1/app/%C4%8Ca%C4%8Dak"}));
+    trigger("Ping1");
+    EXPECT_EQ(nextInvocation(), (Args{"-e", "ping", "-c", "4", "--", "srv-Niš"}));
+}
+
+// The file dialog gives a real Linux name, which may hold a "\": the file set
+// reads it, looks it up after a copy and opens its folder by that name. On the
+// server the copy is named by the rows' rules, after the last "\".
+TEST_F(ServerTools, AFileWhoseLinuxNameHoldsABackslashIsSentByItsRealName) {
+    namespace fs = std::filesystem;
+    const std::string server = dir.path() + "server";
+    fs::create_directory(server);
+    const std::string release = dir.path() + "release";
+    fs::create_directory(release);
+    const std::string local = release + "/v2\\prog.exe";
+    std::ofstream(local) << "the new version";
+    ASSERT_FALSE(fs::exists(release + "/v2/prog.exe"));
+    windowWith(QByteArray::fromStdString(server + "\r\n"));
+    qputenv("VELMORA_OPENER", QFile::encodeName(QString::fromStdString(terminal.script())));
+    addFile(local);
+    EXPECT_EQ(messages(), QStringList());
+    EXPECT_EQ(form->fileSet().path(), local);
+    ASSERT_TRUE(form->fileSet().image());
+    EXPECT_EQ(form->fileSet().image()->size(), 15u);
+    EXPECT_TRUE(form->findChild<QLabel*>("Label5")->text().startsWith("Veličina fajla: 0 KB - "));
+
+    auto idle = [&] {
+        return form->operationState().liveWorkers() == 0 &&
+               form->operationState().liveDispatchers() == 0;
+    };
+    trigger("Kopiraj1");
+    ASSERT_TRUE(QTest::qWaitFor(idle, 20000));
+    EXPECT_EQ(form->lista().mark(0), serverlist::MarkCopied)
+        << form->lista().subItem(0, 1).toStdString();
+    EXPECT_EQ(fs::file_size(server + "/prog.exe"), 15u);
+    trigger("Proveriverzije1");
+    ASSERT_TRUE(QTest::qWaitFor(idle, 20000));
+    EXPECT_EQ(form->lista().mark(0), serverlist::MarkGoodVersion);
+
+    trigger("Otvorifolder2");
+    EXPECT_EQ(nextInvocation(), (Args{release}));
+    trigger("Pokrenifajl1");
+    EXPECT_EQ(nextInvocation(), (Args{local}));
 }
 
 TEST_F(ServerTools, RobocopyMarksTheSelectedRowOnly) {

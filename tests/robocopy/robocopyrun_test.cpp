@@ -1,5 +1,6 @@
 #include "robocopy/robocopyrun.h"
 
+#include "platform/filesystem.h"
 #include "platform/programfile.h"
 #include "platform/resources.h"
 
@@ -13,6 +14,7 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -103,9 +105,14 @@ TEST_F(RobocopyRunTest, EmbeddedToolCopiesAfterTheBackup) {
 }
 
 TEST_F(RobocopyRunTest, ASecondRunWhileTheToolRunsChangesNothing) {
-    // A source that is a named pipe holds the tool in its first read.
-    fs::remove(source());
-    ASSERT_EQ(::mkfifo(source().c_str(), 0600), 0);
+    // A named pipe where the tool puts its partial file holds the tool in the
+    // open of that file (a pipe as the source is refused at once).
+    const auto entry = platform::localFileSystem().findEntry(source());
+    ASSERT_TRUE(entry.ok());
+    char time[9];
+    std::snprintf(time, sizeof time, "%08X", static_cast<unsigned>(entry.value().time));
+    const std::string partial = serverFile("prog.exe~15-" + std::string(time) + ".partial");
+    ASSERT_EQ(::mkfifo(partial.c_str(), 0600), 0);
     ASSERT_TRUE(runEmbeddedTool(run(), tempPath(), nullptr).ok());
     ASSERT_TRUE(platform::isRunningProgramFile(tempPath()));
 

@@ -61,11 +61,13 @@ TEST(SmbAttributes, ModeBitsOfTheLibraryGiveWindowsAttributes) {
 TEST(SmbCredentials, AuthenticationFileOrGuest) {
     testsupport::ScratchFolder folder;
     const std::string path = folder.path() + "/credentials";
-    std::ofstream(path) << "Username = admin\n  password=  p = ss word \r\nDOMAIN\t= FIRMA\n"
+    std::ofstream(path) << "Username = admin \n  password=  p = ss #word \r\nDOMAIN\t= FIRMA\n"
                         << "# other = ignored\n";
     const smbhelper::Credentials read = smbhelper::readCredentialsFile(path);
     EXPECT_EQ(read.username, "admin");
-    EXPECT_EQ(read.password, "p = ss word"); // only the first "=" separates
+    // As smbclient reads it: only the first "=" separates, only the blanks
+    // before the value go, and a blank at its end is part of the password.
+    EXPECT_EQ(read.password, "p = ss #word ");
     EXPECT_EQ(read.domain, "FIRMA");
 
     const smbhelper::Credentials none = smbhelper::readCredentialsFile(path + ".missing");

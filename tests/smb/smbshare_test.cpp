@@ -5,6 +5,7 @@
 #include "batch/proverastart.h"
 #include "batch/verstart.h"
 #include "platform/filesystem.h"
+#include "serverlist/filesource.h"
 #include "serverlist/marks.h"
 #include "support/batchfixture.h"
 #include "support/childprocesses.h"
@@ -26,6 +27,7 @@
 #include <memory>
 #include <thread>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace velmora::batch {
@@ -70,10 +72,12 @@ protected:
         // The user's own credentials file must not decide a test.
         setenv("VELMORA_SMB_CREDENTIALS", (temp.path() + "none").c_str(), 1);
         unsetenv("VELMORA_SMB_TIMEOUT");
+        unsetenv("VELMORA_LIST_CHARSET");
         app::applyProgramFormats();
         context = std::make_shared<BatchContext>(window);
     }
     void TearDown() override {
+        unsetenv("VELMORA_LIST_CHARSET");
         if (!context)
             return;
         context->close();
@@ -289,6 +293,60 @@ TEST_F(SmbShareTest, PrivateShareNeedsTheRightCredentials) {
     run(new TKopirajStart(context));
     EXPECT_EQ(mark(0), MarkCopied) << info(0);
     EXPECT_EQ(contentOf(server->shareFolder("priv") + "/prog.exe"), patternBytes(4000));
+}
+
+// A credentials file that others can read is used, with one warning for all
+// the helpers that the workers start.
+TEST_F(SmbShareTest, CredentialsFileThatOthersCanReadIsWarnedOfOnce) {
+    const std::string open = temp.path() + "open-credentials";
+    std::ofstream(open) << "username = " << SambaServer::kUser
+                        << "\npassword = " << SambaServer::kPassword << "\n";
+    ASSERT_EQ(::chmod(open.c_str(), 0644), 0);
+    setenv("VELMORA_SMB_CREDENTIALS", open.c_str(), 1);
+    window.load({server->unc("priv"), server->unc("priv"), server->unc("priv")});
+    testing::internal::CaptureStderr();
+    run(new TProveraStart(context));
+    run(new TProveraStart(context));
+    std::string said = testing::internal::GetCapturedStderr();
+    for (int row = 0; row < 3; ++row)
+        EXPECT_EQ(mark(row), MarkReachable) << row;
+    const std::string warning = "the SMB credentials file \"" + open + "\" has permissions 0644";
+    const auto first = said.find(warning);
+    ASSERT_NE(first, std::string::npos) << said;
+    EXPECT_EQ(said.find(warning, first + 1), std::string::npos) << said;
+    EXPECT_EQ(said.find(SambaServer::kPassword), std::string::npos) << said;
+
+    const std::string kept = temp.path() + "kept-credentials";
+    std::filesystem::copy_file(open, kept);
+    ASSERT_EQ(::chmod(kept.c_str(), 0600), 0);
+    setenv("VELMORA_SMB_CREDENTIALS", kept.c_str(), 1);
+    testing::internal::CaptureStderr();
+    run(new TProveraStart(context));
+    said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(mark(0), MarkReachable);
+    EXPECT_EQ(said.find("credentials file"), std::string::npos) << said;
+}
+
+// A list kept in code page 1250, as on the sites' Windows machines: a folder
+// name with "š" reaches the server as that name, and so does a local file name
+// with "Č" and "č", which the system keeps in UTF-8.
+TEST_F(SmbShareTest, ListInCodePage1250ReachesAFolderWithSerbianLetters) {
+    setenv("VELMORA_LIST_CHARSET", "windows-1250", 1);
+    const std::string onDisk = server->shareFolder("pub") + "/Niš 1";
+    std::filesystem::create_directories(onDisk);
+    const std::string list = temp.write(
+        "serveri.txt", QByteArray::fromStdString(server->unc("pub", "Ni\x9a 1") + "\r\n"));
+    ASSERT_TRUE(serverlist::loadServerFile(window.lista(), list).ok());
+    const QByteArray bytes = patternBytes(5000);
+    ASSERT_TRUE(window.fileSet().add(temp.write("Čitač.exe", bytes)).ok());
+
+    run(new TKopirajStart(context));
+    ASSERT_EQ(mark(0), MarkCopied) << info(0) << window.memo2.join("\n");
+    EXPECT_EQ(contentOf(onDisk + "/Čitač.exe"), bytes);
+    ASSERT_EQ(window.memo1.filter(QStringLiteral("\\Niš 1\\Čitač.exe - OK ")).size(), 1)
+        << window.memo1.join("\n");
+    run(new TVerStart(context));
+    EXPECT_EQ(mark(0), MarkGoodVersion) << info(0) << window.memo2.join("\n");
 }
 
 TEST_F(SmbShareTest, ServerStoppedDuringTheCopyFailsTheRowWithoutHanging) {

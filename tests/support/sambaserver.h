@@ -20,7 +20,8 @@ namespace velmora::testsupport {
 class SambaServer {
 public:
     static constexpr const char* kUser = "velmora"; // the user of the "priv" share
-    static constexpr const char* kPassword = "Velmora-test1";
+    // Blanks, "#" and "=", and a blank at the end: all part of the password.
+    static constexpr const char* kPassword = "Velmora #1 = test ";
 
     // Starts smbd on a free port of 127.0.0.1 with shares "pub" (guest, writable), "ro" (guest,
     // read only, holds "present.txt"), "priv" (kUser / kPassword only), "full" (guest, writable,

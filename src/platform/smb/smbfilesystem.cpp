@@ -1,5 +1,6 @@
 #include "smbfilesystem.h"
 
+#include "platform/listcharset.h"
 #include "smbsession.h"
 #include "smburl.h"
 
@@ -15,8 +16,14 @@ namespace {
 // Gathered bytes are sent when this many have come together, even before close.
 constexpr std::size_t kGatherLimit = 1 << 20;
 
+// The path is a row's (or a row's joined with a file name), in the list's
+// character set; the URL is UTF-8, as the library sends names to the server.
 Result<std::string> urlFor(const std::string& path) {
-    auto url = smbUrlFor(path);
+    const auto utf8 = listTextAsUtf8(path);
+    if (!utf8)
+        return Error{EILSEQ, "The path is not valid in the server list's character set " +
+                                 listCharacterSet() + ": " + path};
+    auto url = smbUrlFor(*utf8);
     if (!url)
         return Error{EINVAL, "Not a network path: " + path};
     return std::move(*url);

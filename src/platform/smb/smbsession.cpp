@@ -1,5 +1,6 @@
 #include "smbsession.h"
 
+#include "credentialswarning.h"
 #include "platform/cancellation.h"
 #include "platform/filesystem.h"
 
@@ -48,6 +49,9 @@ SmbSession::~SmbSession() {
 }
 
 Status SmbSession::startHelper(const SmbSettings& settings) {
+    // Said here rather than by the helper: every thread starts a helper of its
+    // own, and each would say it again.
+    warnIfCredentialsFileIsOpen(settings.credentialsFile);
     int pair[2];
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0)
         return lastSystemError();

@@ -8,6 +8,10 @@ namespace velmora::smbhelper {
 //   username = <name>
 //   password = <password>
 //   domain   = <domain>
+// The name before the first "=" is taken without blanks and case; the value is
+// the rest of the line without its leading blanks, so a password may hold
+// blanks, "#" and "=" and end in a blank (user and domain names lose trailing
+// blanks too). Other lines (comments) are ignored.
 struct Credentials {
     std::string username;
     std::string password;
