@@ -504,6 +504,16 @@ private:
                 position_ += written.value();
             return written;
         }
+        platform::Result<std::size_t> writeStable(const char* data, std::size_t size) override {
+            if (position_ >= owner_.holdAt_)
+                owner_.gate.pass();
+            auto written = inner_->writeStable(data, size);
+            if (written)
+                position_ += written.value();
+            return written;
+        }
+        std::uint64_t acceptedBytes() const override { return inner_->acceptedBytes(); }
+        void abandon() override { inner_->abandon(); }
         platform::Status reopenAt(std::uint64_t offset) override {
             position_ = offset;
             return inner_->reopenAt(offset);

@@ -56,22 +56,27 @@ TKopiraj::Outcome TKopiraj::copy() {
         return failed(Outcome::CannotCreate, created.error());
     std::unique_ptr<WritableFile> file = std::move(created).value();
 
+    // The bytes go from the shared image itself: the file gathers the blocks
+    // and hands them over in the pieces the disk or link does best with. The
+    // blocks and the reopens stay the points where the abort is looked at and
+    // the progress counted.
     std::uint64_t written = 0;
     std::uint64_t sinceOpened = 0;
     std::size_t block = 0;
     do {
         block = static_cast<std::size_t>(std::min<std::uint64_t>(kBlockSize, totalBytes - written));
-        auto result = file->write(image.data() + written, block);
+        auto result = file->writeStable(image.data() + written, block);
         if (!result || result.value() != block) {
-            (void)file->close();
+            file->abandon();
             return failed(Outcome::WriteFailed,
                           result ? platform::systemError(ENOSPC) : result.error());
         }
         written += block;
         sinceOpened += block;
-        report_.bytes = written;
         if (Terminated()) {
-            (void)file->close();
+            // What had gathered is not sent: T keeps what the server took.
+            file->abandon();
+            report_.bytes = file->acceptedBytes();
             return Outcome::Aborted;
         }
         CopiedBytes += static_cast<double>(block);
@@ -80,31 +85,35 @@ TKopiraj::Outcome TKopiraj::copy() {
             // another holder of the old descriptor keep its lock in between.
             // A reopen that fails leaves the copy short, like a write that fails.
             if (Status reopened = file->reopenAt(written); !reopened) {
-                (void)file->close();
+                file->abandon();
                 return failed(Outcome::WriteFailed, reopened.error());
             }
             sinceOpened = 0;
         }
-        showProgress(totalBytes);
+        showProgress(totalBytes, file->acceptedBytes());
     } while (block == kBlockSize);
 
     // Data the system kept back and could not write shows up at close.
     if (Status closed = file->close(); !closed)
         return failed(Outcome::WriteFailed, closed.error());
+    report_.bytes = file->acceptedBytes();
     if (Terminated())
         return Outcome::Aborted;
+    // Only now has the disk or server taken the last bytes.
+    showProgress(totalBytes, file->acceptedBytes());
     // From here the copy runs to its end: an abort that cancelled a request
     // half-way through the renames could leave the server without its program.
     const platform::UncancellableScope toTheEnd;
-    if (!fileSystem.fileExists(temp))
-        return Outcome::TempMissing;
+    // One look at T's entry serves both as the test that it exists and for
+    // its size.
+    auto remote = fileSystem.findEntry(temp);
+    if (!remote || (remote.value().attributes & platform::AttrDirectory))
+        return failed(Outcome::TempMissing,
+                      remote ? "A folder stands in the copy's place" : remote.error().message);
 
     auto local = context_->nativeFileSystem().findEntry(LocalPath);
     if (!local)
         return failed(Outcome::LocalMissing, local.error());
-    auto remote = fileSystem.findEntry(temp);
-    if (!remote)
-        return failed(Outcome::TempMissing, remote.error());
     if (local.value().size != remote.value().size)
         return failed(Outcome::SizeDiffers,
                       "The local file has " + std::to_string(local.value().size) +
@@ -134,22 +143,23 @@ TKopiraj::Outcome TKopiraj::putInPlace(FileSystem& fileSystem, const std::string
     const PlacementNames names{
         DestPath, temp, platform::folderPart(DestPath) + "_" + platform::fileNamePart(DestPath)};
     const std::uint64_t size = Image ? Image->size() : 0;
+    // The placement tests each rename's own result, and a T renamed onto D is
+    // gone: no further look at T is needed.
     const Placement placement = placeCopy(fileSystem, names, size, HeldTime);
     if (!placement.placed)
         return failed(Outcome::CannotRename, placement.reason);
-    // A rename that left the new copy's name behind has not put it in place.
-    if (auto left = fileSystem.findEntry(temp); left)
-        return failed(Outcome::CannotRename, "The new copy is still under its temporary name");
     return Outcome::Copied;
 }
 
-void TKopiraj::showProgress(std::uint64_t totalBytes) {
-    const int percent = progressPercent(CopiedBytes, totalBytes);
+// The row shows what the disk or server has taken, never more.
+void TKopiraj::showProgress(std::uint64_t totalBytes, std::uint64_t acceptedBytes) {
+    const auto accepted = static_cast<double>(acceptedBytes);
+    const int percent = progressPercent(accepted, totalBytes);
     if (percent == LastPercent)
         return;
     LastPercent = percent;
     const QString percentText = QString::number(percent) + QLatin1Char('%');
-    const QString kilobytes = progressKilobytes(CopiedBytes, totalBytes);
+    const QString kilobytes = progressKilobytes(accepted, totalBytes);
     (void)context_->onMainThread([&](BatchWindow& window) {
         ServerListModel& lista = window.lista();
         if (!isSameLoad(lista, RowIndex, ListGeneration))

@@ -66,7 +66,7 @@ private:
     Outcome failed(Outcome failure, const platform::Error& reason);
     Outcome failed(Outcome failure, std::string reason);
     Outcome putInPlace(platform::FileSystem& fileSystem, const std::string& temp);
-    void showProgress(std::uint64_t totalBytes);
+    void showProgress(std::uint64_t totalBytes, std::uint64_t acceptedBytes);
     void report(Outcome outcome);
     void reportFailure(BatchWindow& window, const QString& line, const QString& info);
 

@@ -59,8 +59,9 @@ private:
     Placement replaceInOneStep(bool present, bool identical) {
         bool linked = false;
         if (present && !identical) {
-            if (fs_.fileExists(names_.backup))
-                (void)fs_.deleteFile(names_.backup);
+            // A backup that is not there is no failure; one that cannot go
+            // makes the second name fail.
+            (void)fs_.deleteFile(names_.backup);
             if (Status kept = fs_.linkOrCopy(names_.dest, names_.backup); !kept)
                 return notPlaced(kept.error());
             linked = true;
@@ -83,8 +84,7 @@ private:
             return placed();
         }
         if (present) {
-            if (fs_.fileExists(names_.backup))
-                (void)fs_.deleteFile(names_.backup);
+            (void)fs_.deleteFile(names_.backup);
             // Fails when D cannot be moved (held open on the server): then the
             // new copy cannot take its name either, and D stays as it is.
             if (Status moved = fs_.renameNoReplace(names_.dest, names_.backup); !moved) {

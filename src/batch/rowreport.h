@@ -26,7 +26,7 @@ struct RowReport {
     std::string caption; // the row's caption as loaded (bytes)
     std::string target;  // the path the worker worked on
     // The mark the worker set; -1 when it set none (an aborted copy keeps the
-    // abort's mark, a copy whose temporary file vanished keeps MarkWorking).
+    // abort's mark).
     int mark = -1;
     bool aborted = false;
     QString percentText; // the "%" column as the worker left it; empty: untouched

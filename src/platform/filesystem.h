@@ -39,15 +39,26 @@ public:
     // Writes the bytes at the current position and returns how many were
     // written: fewer than asked when the disk is full.
     virtual Result<std::size_t> write(const char* data, std::size_t size) = 0;
+    // Takes bytes that stay valid and unchanged until the file is closed (a
+    // file image shared by every copy): the file may gather them by address
+    // and hand them to the disk or server later, in larger pieces. A failure
+    // to write them comes back from a later call, at the latest from close().
+    virtual Result<std::size_t> writeStable(const char* data, std::size_t size) = 0;
+    // The bytes that the disk or the server has taken so far; never more than
+    // were given.
+    virtual std::uint64_t acceptedBytes() const = 0;
     // Where a writer closes the file and opens it again: the file stays open
     // under the same handle (so nothing else can take it in between, and its
-    // lock is never let go), and the next write goes to the offset. Bytes
-    // gathered so far go to the disk or server here; a failure to take them
-    // comes back.
+    // lock is never let go), and the next write goes to the offset. At the
+    // offset where the writing stands this costs nothing.
     virtual Status reopenAt(std::uint64_t offset) = 0;
     // Closes the file. A failure that the system reports only now (data it
     // kept back and could not write) comes back here. Closing twice is a no-op.
     virtual Status close() = 0;
+    // Closes the file without handing over bytes still gathered: for a copy
+    // that was aborted or has failed, so that the file keeps what the disk or
+    // server has taken.
+    virtual void abandon() = 0;
 };
 
 class FileSystem {

@@ -1,4 +1,5 @@
 #include "localwritablefile.h"
+#include "gatheringfile.h"
 #include "programfile.h"
 
 #include <algorithm>
@@ -24,11 +25,17 @@
 
 namespace velmora::platform {
 
+namespace {
+// The bytes of a copy go to the disk in runs of this many: few system calls,
+// while the run still fits the processor's caches.
+constexpr std::size_t kLocalRun = 64 * 1024;
+} // namespace
+
 #ifdef _WIN32
 
 namespace {
 
-class LocalWritableFile final : public WritableFile {
+class LocalWritableFile final : public GatheringFile {
 public:
     explicit LocalWritableFile(HANDLE h) : h_(h) {}
     LocalWritableFile(const LocalWritableFile&) = delete;
@@ -39,31 +46,18 @@ public:
     }
     HANDLE handle() const { return h_; }
 
-    Result<std::size_t> write(const char* data, std::size_t size) override {
+protected:
+    Result<std::size_t> sendRun(const char* data, std::size_t size) override {
         if (h_ == INVALID_HANDLE_VALUE)
             return systemError(ERROR_INVALID_HANDLE);
-        std::size_t done = 0;
-        while (done < size) {
-            const auto want = static_cast<DWORD>(std::min(size - done, maxBytesPerSystemCall));
-            DWORD put = 0;
-            const BOOL written = WriteFile(h_, data + done, want, &put, nullptr);
-            done += put;
-            if (!written) {
-                // The bytes written before the failure (a full disk) count: the
-                // caller sees a short count.
-                if (done > 0)
-                    return done;
-                return lastSystemError();
-            }
-            if (put == 0)
-                break;
-        }
-        return done;
+        const auto want = static_cast<DWORD>(std::min(size, maxBytesPerSystemCall));
+        DWORD put = 0;
+        if (!WriteFile(h_, data, want, &put, nullptr) && put == 0)
+            return lastSystemError();
+        return static_cast<std::size_t>(put);
     }
 
-    Status reopenAt(std::uint64_t offset) override {
-        if (h_ == INVALID_HANDLE_VALUE)
-            return systemError(ERROR_INVALID_HANDLE);
+    Status seekTo(std::uint64_t offset) override {
         if (offset > static_cast<std::uint64_t>(std::numeric_limits<LONGLONG>::max()))
             return systemError(ERROR_INVALID_PARAMETER);
         LARGE_INTEGER position{};
@@ -73,7 +67,7 @@ public:
         return {};
     }
 
-    Status close() override {
+    Status closeHandle() override {
         if (h_ == INVALID_HANDLE_VALUE)
             return {};
         const HANDLE h = h_;
@@ -82,6 +76,8 @@ public:
             return lastSystemError();
         return {};
     }
+
+    std::size_t runLimit() const override { return kLocalRun; }
 
 private:
     HANDLE h_;
@@ -172,7 +168,7 @@ Status setLocalLastWriteTime(const std::string& path, DosTime time) {
 
 namespace {
 
-class LocalWritableFile final : public WritableFile {
+class LocalWritableFile final : public GatheringFile {
 public:
     explicit LocalWritableFile(int fd) : fd_(fd) {}
     LocalWritableFile(const LocalWritableFile&) = delete;
@@ -183,32 +179,20 @@ public:
     }
     int descriptor() const { return fd_; }
 
-    Result<std::size_t> write(const char* data, std::size_t size) override {
+protected:
+    Result<std::size_t> sendRun(const char* data, std::size_t size) override {
         if (fd_ < 0)
             return systemError(EBADF);
-        std::size_t done = 0;
-        while (done < size) {
-            const ssize_t put =
-                ::write(fd_, data + done, std::min(size - done, maxBytesPerSystemCall));
-            if (put < 0) {
-                if (errno == EINTR)
-                    continue;
-                // The bytes written before the failure (a full disk) count: the
-                // caller sees a short count.
-                if (done > 0)
-                    return done;
+        for (;;) {
+            const ssize_t put = ::write(fd_, data, std::min(size, maxBytesPerSystemCall));
+            if (put >= 0)
+                return static_cast<std::size_t>(put);
+            if (errno != EINTR)
                 return lastSystemError();
-            }
-            if (put == 0)
-                break;
-            done += static_cast<std::size_t>(put);
         }
-        return done;
     }
 
-    Status reopenAt(std::uint64_t offset) override {
-        if (fd_ < 0)
-            return systemError(EBADF);
+    Status seekTo(std::uint64_t offset) override {
         if (offset > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max()))
             return systemError(EINVAL);
         if (::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0)
@@ -216,7 +200,7 @@ public:
         return {};
     }
 
-    Status close() override {
+    Status closeHandle() override {
         if (fd_ < 0)
             return {};
         const int fd = fd_;
@@ -227,6 +211,8 @@ public:
             return lastSystemError();
         return {};
     }
+
+    std::size_t runLimit() const override { return kLocalRun; }
 
 private:
     int fd_;

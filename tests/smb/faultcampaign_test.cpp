@@ -136,6 +136,11 @@ private:
         platform::Result<std::size_t> write(const char* data, std::size_t size) override {
             return inner_->write(data, size);
         }
+        platform::Result<std::size_t> writeStable(const char* data, std::size_t size) override {
+            return inner_->writeStable(data, size);
+        }
+        std::uint64_t acceptedBytes() const override { return inner_->acceptedBytes(); }
+        void abandon() override { inner_->abandon(); }
         platform::Status reopenAt(std::uint64_t offset) override {
             if (++reopens_ == 2)
                 owner_.at(FaultPoint::Writing);

@@ -370,6 +370,28 @@ TEST_F(SmbShareTest, ServerStoppedDuringTheCopyFailsTheRowWithoutHanging) {
     EXPECT_TRUE(window.memo1.filter(" - OK ").isEmpty());
 }
 
+// An abort while writes are under way: nothing reaches the server after the
+// worker has ended, and the temporary file holds exactly what was counted.
+TEST_F(SmbShareTest, AbortWithWritesUnderWayLeavesWhatWasCounted) {
+    const QByteArray bytes = patternBytes(256 << 20);
+    holdFile(bytes);
+    const std::string row = shareFolder(*server, "pub", "abort-under-way");
+    const std::string temporary = server->shareFolder("pub") + "/abort-under-way/prog.exe~";
+    window.load({row});
+    (new TKopirajStart(context))->Start();
+    ASSERT_TRUE(testsupport::processEventsUntil(
+        [&] { return exists(temporary) && std::filesystem::file_size(temporary) > (8u << 20); }));
+    EXPECT_EQ(abortCopy(context->state(), window.lista(), 0), AbortOutcome::Aborted);
+    settle(5000);
+    ASSERT_EQ(window.reports.size(), 1);
+    EXPECT_TRUE(window.reports[0].aborted);
+    const auto atTheEnd = std::filesystem::file_size(temporary);
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    EXPECT_EQ(std::filesystem::file_size(temporary), atTheEnd) << "bytes landed afterwards";
+    EXPECT_EQ(atTheEnd, window.reports[0].bytes);
+    EXPECT_TRUE(contentOf(temporary) == bytes.left(static_cast<qsizetype>(atTheEnd)));
+}
+
 TEST_F(SmbShareTest, AbortEndsACopyToAHungServerAndTheTimeOutBoundsAReachabilityCheck) {
     std::string why;
     auto hung = SambaServer::start(&why);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "batch/batchwindow.h"
+#include "batch/rowreport.h"
 #include "fileset/fileset.h"
 #include "serverlist/serverlistmodel.h"
 
@@ -25,6 +26,7 @@ public:
     void setStateLabel(batch::StateColour colour, const QString& caption) override {
         labels.append({colour, caption});
     }
+    void rowReported(const batch::RowReport& report) override { reports.append(report); }
 
     // Rows as a load makes them: checked, mark 0, "?" and "?".
     void load(const std::vector<std::string>& captions) {
@@ -36,6 +38,7 @@ public:
     QStringList memo1;
     QStringList memo2;
     QList<std::pair<batch::StateColour, QString>> labels;
+    QList<batch::RowReport> reports;
 
 private:
     serverlist::ServerListModel lista_;

@@ -77,7 +77,7 @@ public:
     std::atomic<bool> failReopen{false};
     std::atomic<bool> failClose{false};
     std::set<std::string> failRenameFrom; // set before the batch starts
-    std::set<std::string> invisible;      // fileExists says no
+    std::set<std::string> invisible;      // neither fileExists nor findEntry sees them
     // False: the file system renames onto an existing name only in two steps,
     // as a network share through the client library does.
     std::atomic<bool> replacesInOneStepToo{true};
@@ -96,6 +96,8 @@ public:
     platform::Result<platform::DirectoryEntry> findEntry(const std::string& path) override {
         if (serverIsGone())
             return platform::systemError(ECONNREFUSED);
+        if (invisible.count(path) != 0)
+            return platform::systemError(ENOENT);
         auto entry = local_.findEntry(path);
         if (entry && (entry.value().attributes & platform::AttrDirectory))
             folderGate.pass();
@@ -178,12 +180,16 @@ private:
         File(FaultyFileSystem& owner, std::unique_ptr<platform::WritableFile> inner)
             : owner_(owner), inner_(std::move(inner)) {}
         platform::Result<std::size_t> write(const char* data, std::size_t size) override {
-            owner_.writeGate.pass();
-            const int number = owner_.writes_.fetch_add(1);
-            if (number == owner_.shortWriteAt && size > 0)
-                return inner_->write(data, size - 1);
-            return inner_->write(data, size);
+            return faulty(data, size,
+                          [this](const char* d, std::size_t n) { return inner_->write(d, n); });
         }
+        platform::Result<std::size_t> writeStable(const char* data, std::size_t size) override {
+            return faulty(data, size, [this](const char* d, std::size_t n) {
+                return inner_->writeStable(d, n);
+            });
+        }
+        std::uint64_t acceptedBytes() const override { return inner_->acceptedBytes(); }
+        void abandon() override { inner_->abandon(); }
         platform::Status reopenAt(std::uint64_t offset) override {
             if (owner_.failReopen)
                 return platform::systemError(EIO);
@@ -197,6 +203,15 @@ private:
         }
 
     private:
+        template <typename Write>
+        platform::Result<std::size_t> faulty(const char* data, std::size_t size, Write write) {
+            owner_.writeGate.pass();
+            const int number = owner_.writes_.fetch_add(1);
+            if (number == owner_.shortWriteAt && size > 0)
+                return write(data, size - 1);
+            return write(data, size);
+        }
+
         FaultyFileSystem& owner_;
         std::unique_ptr<platform::WritableFile> inner_;
     };

@@ -1,20 +1,20 @@
 #include "smbfilesystem.h"
 
+#include "platform/gatheringfile.h"
 #include "platform/listcharset.h"
 #include "smbsession.h"
 #include "smburl.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <string_view>
 
 #include <sys/stat.h>
 
 namespace velmora::platform::smb {
 
 namespace {
-
-// Gathered bytes are sent when this many have come together, even before close.
-constexpr std::size_t kGatherLimit = 1 << 20;
 
 // The path is a row's (or a row's joined with a file name), in the list's
 // character set; the URL is UTF-8, as the library sends names to the server.
@@ -45,74 +45,92 @@ Status asStatus(const Result<std::string>& reply) {
     return {};
 }
 
-class SmbWritableFile final : public WritableFile {
+// A file on a share, open in the helper under one server handle for the whole
+// copy. Its bytes go in write requests of a size that the link sets: small on
+// a slow link, so that each takes well under a second and the progress keeps
+// moving; up to the SMB2 write size on a fast one, so that few round trips are
+// waited out.
+class SmbWritableFile final : public GatheringFile {
 public:
     SmbWritableFile(std::uint32_t handle, std::uint64_t incarnation)
         : handle_(handle), incarnation_(incarnation) {}
     ~SmbWritableFile() override { (void)close(); }
 
-    Result<std::size_t> write(const char* data, std::size_t size) override {
-        if (closed_)
-            return Error{EBADF, "The file is closed"};
-        // In pieces, so that no request grows past the gathering limit.
-        std::size_t taken = 0;
-        while (taken < size) {
-            const std::size_t piece = std::min(size - taken, kGatherLimit - pending_.size());
-            pending_.append(data + taken, piece);
-            taken += piece;
-            if (pending_.size() < kGatherLimit)
-                break;
-            if (Status flushed = flush(); !flushed)
-                return flushed.error();
-        }
-        written_ += size;
-        return size;
+protected:
+    Result<std::size_t> sendRun(const char* data, std::size_t size) override {
+        const std::size_t piece = std::min(size, requestSize_);
+        WireWriter request;
+        request.op(Op::Write).u32(handle_).u64(piece);
+        const auto started = std::chrono::steady_clock::now();
+        auto reply = send(request, std::string_view(data, piece));
+        if (!reply)
+            return reply.error();
+        adaptRunSize(piece, std::chrono::steady_clock::now() - started);
+        return piece;
     }
 
-    // The server handle stays open across the reopen; what has gathered goes
-    // to the server now, so that a reopen costs one write and no open.
-    Status reopenAt(std::uint64_t offset) override {
-        if (closed_)
-            return Error{EBADF, "The file is closed"};
-        if (Status flushed = flush(); !flushed)
-            return flushed;
-        if (offset != written_)
-            return Error{EINVAL, "A network file is reopened only where its writing stands"};
+    // The last bytes travel with the close.
+    Status finish(const char* data, std::size_t size) override {
+        const std::size_t lastPiece = std::min(size, requestSize_);
+        if (Status sent = sendAll(data, size - lastPiece); !sent) {
+            (void)closeWith({});
+            return sent;
+        }
+        if (Status closed = closeWith(std::string_view(data + size - lastPiece, lastPiece));
+            !closed)
+            return closed;
+        countAccepted(lastPiece);
         return {};
     }
 
-    Status close() override {
+    Status closeHandle() override { return closeWith({}); }
+
+    Status seekTo(std::uint64_t) override {
+        return Error{EINVAL, "A network file is reopened only where its writing stands"};
+    }
+
+    std::size_t runLimit() const override { return requestSize_; }
+
+private:
+    // Aims at a quarter of a second per request.
+    void adaptRunSize(std::size_t sent, std::chrono::steady_clock::duration took) {
+        using std::chrono::milliseconds;
+        if (sent < requestSize_)
+            return;
+        if (took < milliseconds(250))
+            requestSize_ = std::min(requestSize_ * 2, kLargestRun);
+        else if (took > milliseconds(1000))
+            requestSize_ = std::max(requestSize_ / 2, kSmallestRun);
+    }
+
+    Status closeWith(std::string_view lastBytes) {
         if (closed_)
             return {};
         closed_ = true;
         WireWriter request;
-        request.op(Op::Close).u32(handle_).bytes(pending_);
-        pending_.clear();
-        return asStatus(send(request));
+        request.op(Op::Close).u32(handle_).u64(lastBytes.size());
+        return asStatus(send(request, lastBytes));
     }
 
-private:
-    Status flush() {
-        if (pending_.empty())
-            return {};
-        WireWriter request;
-        request.op(Op::Write).u32(handle_).bytes(pending_);
-        pending_.clear();
-        return asStatus(send(request));
-    }
-
-    Result<std::string> send(const WireWriter& request) {
+    // The request ends in a bytes field whose length it holds; its bytes go
+    // from where they stand, without a copy into the request.
+    Result<std::string> send(const WireWriter& request, std::string_view payload) {
         SmbSession& session = SmbSession::forThisThread();
         // A helper that was replaced (after a time-out) no longer has the file.
         if (session.incarnation() != incarnation_)
             return Error{EIO, "The connection to the server was lost"};
-        return session.call(request);
+        // An abort waits a moment for a request that carries bytes, so that
+        // nothing sent lands on the server after the copy has ended.
+        return session.call(request, payload, kLandingGrace);
     }
+
+    static constexpr std::size_t kSmallestRun = 256 * 1024;
+    static constexpr std::size_t kLargestRun = 8 * 1024 * 1024;
+    static constexpr std::chrono::milliseconds kLandingGrace{400};
 
     std::uint32_t handle_;
     std::uint64_t incarnation_;
-    std::string pending_;
-    std::uint64_t written_ = 0; // bytes taken by write(), sent or gathered
+    std::size_t requestSize_ = 1024 * 1024;
     bool closed_ = false;
 };
 

@@ -15,6 +15,7 @@
 #include <poll.h>
 #include <spawn.h>
 #include <sys/socket.h>
+#include <sys/uio.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -133,8 +134,13 @@ void SmbSession::stopHelper(bool kill) {
 
 Status SmbSession::waitFor(short events, Deadline deadline) {
     for (;;) {
-        if (threadCancelRequested())
-            return ownError(ECANCELED, "The request was cancelled");
+        if (threadCancelRequested()) {
+            const auto now = std::chrono::steady_clock::now();
+            if (!cancelSeen_)
+                cancelSeen_ = now;
+            if (now - *cancelSeen_ >= cancelGrace_)
+                return ownError(ECANCELED, "The request was cancelled");
+        }
         if (std::chrono::steady_clock::now() >= deadline)
             return ownError(ETIMEDOUT, "The server did not answer in time");
         pollfd entry{channel_, events, 0};
@@ -146,19 +152,40 @@ Status SmbSession::waitFor(short events, Deadline deadline) {
     }
 }
 
-Status SmbSession::send(const std::string& frame, Deadline deadline) {
-    std::size_t sent = 0;
-    while (sent < frame.size()) {
-        const ssize_t n =
-            ::send(channel_, frame.data() + sent, frame.size() - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
-        if (n > 0) {
-            sent += static_cast<std::size_t>(n);
-            continue;
+Status SmbSession::send(std::string_view head, std::string_view tail, Deadline deadline) {
+    char header[4];
+    const auto length = static_cast<std::uint32_t>(head.size() + tail.size());
+    for (int i = 0; i < 4; ++i)
+        header[i] = static_cast<char>((length >> (8 * i)) & 0xff);
+    const std::string_view parts[3] = {std::string_view(header, 4), head, tail};
+    std::size_t part = 0;   // the first part not wholly sent
+    std::size_t offset = 0; // how much of it has gone
+    while (part < 3) {
+        iovec pieces[3];
+        int count = 0;
+        for (std::size_t p = part; p < 3; ++p) {
+            const std::size_t skip = p == part ? offset : 0;
+            pieces[count].iov_base = const_cast<char*>(parts[p].data() + skip);
+            pieces[count].iov_len = parts[p].size() - skip;
+            ++count;
         }
+        msghdr message{};
+        message.msg_iov = pieces;
+        message.msg_iovlen = static_cast<decltype(message.msg_iovlen)>(count);
+        const ssize_t n = ::sendmsg(channel_, &message, MSG_NOSIGNAL | MSG_DONTWAIT);
         if (n < 0 && errno != EAGAIN && errno != EINTR)
             return ownError(EIO, "The SMB helper ended unexpectedly");
-        if (Status ready = waitFor(POLLOUT, deadline); !ready)
-            return ready;
+        std::size_t sent = n > 0 ? static_cast<std::size_t>(n) : 0;
+        while (part < 3 && sent >= parts[part].size() - offset) {
+            sent -= parts[part].size() - offset;
+            offset = 0;
+            ++part;
+        }
+        offset += sent;
+        if (part < 3 && n <= 0) {
+            if (Status ready = waitFor(POLLOUT, deadline); !ready)
+                return ready;
+        }
     }
     return {};
 }
@@ -194,11 +221,14 @@ Status SmbSession::receive(std::string& frame, Deadline deadline) {
     }
 }
 
-Result<std::string> SmbSession::call(const WireWriter& request) {
+Result<std::string> SmbSession::call(const WireWriter& request, std::string_view tail,
+                                     std::chrono::milliseconds cancelGrace) {
     if (threadCancelRequested())
         return ownError(ECANCELED, "The request was cancelled");
-    if (request.data().size() > kMaxFrame)
+    if (request.data().size() + tail.size() > kMaxFrame)
         return ownError(EFBIG, "The request is too large");
+    cancelGrace_ = cancelGrace;
+    cancelSeen_.reset();
     const SmbSettings settings = currentSmbSettings();
     if (channel_ >= 0 && !(settings == settings_))
         stopHelper(false);
@@ -212,7 +242,7 @@ Result<std::string> SmbSession::call(const WireWriter& request) {
     const Deadline deadline =
         std::chrono::steady_clock::now() + std::chrono::seconds(2 * settings.timeoutSeconds + 5);
     std::string reply;
-    Status done = send(request.frame(), deadline);
+    Status done = send(request.data(), tail, deadline);
     if (done)
         done = receive(reply, deadline);
     if (!done) {

@@ -8,7 +8,9 @@
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace velmora::platform::smb {
 
@@ -31,8 +33,12 @@ public:
     SmbSession& operator=(const SmbSession&) = delete;
 
     // Sends one request and returns the reply's results (what follows the
-    // error number), or the error the helper or the server reported.
-    Result<std::string> call(const WireWriter& request);
+    // error number), or the error the helper or the server reported. The tail
+    // goes after the request's own bytes, from where it stands. A cancel grace
+    // lets the request run on for that long after the thread was asked to stop,
+    // for a request whose effect must not come after the caller has ended.
+    Result<std::string> call(const WireWriter& request, std::string_view tail = {},
+                             std::chrono::milliseconds cancelGrace = {});
 
     // The number of the session's current helper, unique in the process.
     // Handles that a helper gave out are valid only while its number is current.
@@ -45,10 +51,15 @@ private:
     // Closes the channel and reaps the helper; kills it first when asked to
     // or when it does not end by itself at once.
     void stopHelper(bool kill);
-    Status send(const std::string& frame, Deadline deadline);
+    // Sends the frame header and the parts as one frame.
+    Status send(std::string_view head, std::string_view tail, Deadline deadline);
     Status receive(std::string& frame, Deadline deadline);
-    // Waits until the channel is ready; fails on cancellation or time-out.
+    // Waits until the channel is ready; fails on cancellation (after the
+    // grace) or time-out.
     Status waitFor(short events, Deadline deadline);
+
+    std::chrono::milliseconds cancelGrace_{};
+    std::optional<std::chrono::steady_clock::time_point> cancelSeen_;
 
     pid_t pid_ = -1;
     int channel_ = -1;

@@ -15,7 +15,9 @@
 #include <cstring>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
+#include <utility>
 
 #include <fcntl.h>
 #include <sys/prctl.h>
@@ -84,12 +86,19 @@ public:
         // rename or a size test always meets the file closed.
         if (op != Op::Reopen && op != Op::Write && op != Op::Close)
             settleLingering();
+        // The entry taken at a close answers only the very next request.
+        std::optional<ClosedEntry> closed = std::exchange(closedEntry_, std::nullopt);
         switch (op) {
-        case Op::Stat:
-            return stat(in.bytes());
+        case Op::Stat: {
+            std::string url = in.bytes();
+            if (closed && closed->url == url && closeFailures_.count(url) == 0)
+                return entryReply(closed->info);
+            return stat(url);
+        }
         case Op::Create: {
             std::string url = in.bytes();
             closeFailures_.erase(url);
+            knownAbsent_.erase(url);
             return open(url, O_WRONLY | O_CREAT | O_TRUNC, 0);
         }
         case Op::Reopen: {
@@ -108,7 +117,11 @@ public:
             std::string url = in.bytes();
             if (auto failed = closeFailures_.find(url); failed != closeFailures_.end())
                 return failure(failed->second);
-            return status(smbc_unlink(url.c_str()) == 0);
+            errno = 0;
+            const bool deleted = smbc_unlink(url.c_str()) == 0;
+            if (deleted || errno == ENOENT)
+                knownAbsent_.insert(url);
+            return status(deleted);
         }
         case Op::Rename: {
             std::string from = in.bytes();
@@ -138,8 +151,16 @@ private:
             return failure(failed->second);
         struct stat info {};
         errno = 0;
-        if (smbc_stat(url.c_str(), &info) != 0)
+        if (smbc_stat(url.c_str(), &info) != 0) {
+            if (errno == ENOENT)
+                knownAbsent_.insert(url);
             return failure(lastError());
+        }
+        knownAbsent_.erase(url);
+        return entryReply(info);
+    }
+
+    static WireWriter entryReply(const struct stat& info) {
         WireWriter out = success();
         out.u64(static_cast<std::uint64_t>(info.st_size))
             .i64(static_cast<std::int64_t>(info.st_mtime))
@@ -215,9 +236,15 @@ private:
             smbc_close(closing.fd);
             return failure(code);
         }
-        // Written; the server handle stays for a reopen of the same file, which
-        // the copy worker makes after every 64 KiB. It is closed for real before
-        // any other request.
+        // The entry as the handle sees it now answers a size test of the file
+        // that comes next (one request on the handle instead of an open, a query
+        // and a close by name).
+        struct stat info {};
+        if (smbc_fstat(closing.fd, &info) == 0)
+            closedEntry_ = ClosedEntry{closing.url, info};
+        // Written; the server handle stays for a reopen of the same file. It is
+        // closed for real before any other request, and a failure of that
+        // close still fails what follows.
         settleLingering();
         lingering_ = closing;
         return success();
@@ -241,14 +268,22 @@ private:
     WireWriter rename(const std::string& from, const std::string& to) {
         if (auto failed = closeFailures_.find(from); failed != closeFailures_.end())
             return failure(failed->second);
-        struct stat info {};
+        // A name this helper has just seen go (deleted, renamed away, or not
+        // found) is not asked about again: one round trip less on a slow link.
+        if (knownAbsent_.count(to) == 0) {
+            struct stat info {};
+            errno = 0;
+            if (smbc_stat(to.c_str(), &info) == 0)
+                return failure(EEXIST);
+            if (errno != ENOENT)
+                return failure(lastError());
+        }
         errno = 0;
-        if (smbc_stat(to.c_str(), &info) == 0)
-            return failure(EEXIST);
-        if (errno != ENOENT)
+        if (smbc_rename(from.c_str(), to.c_str()) != 0)
             return failure(lastError());
-        errno = 0;
-        return status(smbc_rename(from.c_str(), to.c_str()) == 0);
+        knownAbsent_.erase(to);
+        knownAbsent_.insert(from);
+        return success();
     }
 
     WireWriter setWriteTime(const std::string& url, std::int64_t seconds) {
@@ -297,7 +332,16 @@ private:
         std::string url;
     };
 
+    struct ClosedEntry {
+        std::string url;
+        struct stat info;
+    };
+
     std::map<std::uint32_t, OpenFile> files_;
+    std::optional<ClosedEntry> closedEntry_;
+    // Names that this helper has seen go; another client could create one
+    // meanwhile, which the rename's own test could not rule out either.
+    std::set<std::string> knownAbsent_;
     std::optional<OpenFile> lingering_;
     std::map<std::string, std::uint32_t> closeFailures_; // url -> error of its deferred close
     std::uint32_t nextHandle_ = 1;
