@@ -14,4 +14,15 @@ AbortOutcome abortCopy(OperationState& state, serverlist::ServerListModel& lista
     return AbortOutcome::Aborted;
 }
 
+int abortAllCopies(OperationState& state, serverlist::ServerListModel& lista) {
+    int requests = 0;
+    for (int row = 0; row < lista.count(); ++row) {
+        if (lista.mark(row) == serverlist::MarkWorking)
+            lista.setMark(row, serverlist::MarkCopyFailed);
+        if (state.copyWorkers().requestTermination(row, lista.generation()))
+            ++requests;
+    }
+    return requests;
+}
+
 } // namespace velmora::batch

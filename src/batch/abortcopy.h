@@ -17,4 +17,11 @@ enum class AbortOutcome {
 // worker has already ended, has none to reach.
 AbortOutcome abortCopy(OperationState& state, serverlist::ServerListModel& lista, int selectedRow);
 
+// Main thread: aborts the copy of every row as abortCopy does the selected
+// one's. Rows marked working turn failed, and every live copy worker of this
+// load of the list gets the termination request, also one whose row was
+// marked before its dispatcher had stored it: calling this again reaches it.
+// Returns the number of requests sent.
+int abortAllCopies(OperationState& state, serverlist::ServerListModel& lista);
+
 } // namespace velmora::batch
