@@ -1,10 +1,8 @@
-#include "batch/placementgate.h"
+#include "batch/processend.h"
 #include "cli/program.h"
 #include "platform/interrupts.h"
 
-#include <chrono>
 #include <cstdio>
-#include <cstdlib>
 
 int main(int argc, char** argv) {
     // First, before any thread: Ctrl-C and SIGTERM become requests that the
@@ -14,7 +12,5 @@ int main(int argc, char** argv) {
     const int code = velmora::cli::runCommandLine(argc, argv);
     // As the window does at its close: copies that have begun to put their
     // file in place finish, so no server is left between its renames.
-    (void)velmora::batch::PlacementGate::instance().closeAndWait(std::chrono::minutes(3));
-    std::fflush(nullptr);
-    std::quick_exit(code);
+    velmora::batch::endProcess(code);
 }
