@@ -126,7 +126,7 @@ private:
 
     static constexpr std::size_t kSmallestRun = 256 * 1024;
     static constexpr std::size_t kLargestRun = 8 * 1024 * 1024;
-    static constexpr std::chrono::milliseconds kLandingGrace{400};
+    static constexpr std::chrono::milliseconds kLandingGrace{300};
 
     std::uint32_t handle_;
     std::uint64_t incarnation_;
