@@ -25,7 +25,10 @@ Status shellOpen(const std::string& path, WindowOwner owner = nullptr);
 // Starts a console program in a window of its own with a Windows-style
 // parameter string (shown with SW_SHOW on Windows). On Linux the program runs
 // in a terminal (terminalProgram()) as TERMINAL -e PROGRAM ARGS... (-x for
-// xfce4-terminal and mate-terminal), the arguments split by splitParameters. When the program is a file path, the
+// xfce4-terminal and mate-terminal), the arguments split by splitParameters;
+// a terminal that can keep its window after the program has ended (xterm
+// -hold; konsole, xfce4-terminal and alacritty --hold) is asked to, so that
+// what the program printed last stays readable. When the program is a file path, the
 // call returns once a process runs from that file (or the terminal has ended,
 // or a few seconds have passed), as on Windows, where the process exists when
 // the call returns: until then the file must not be deleted.

@@ -15,7 +15,9 @@ namespace velmora::testsupport {
 
 // A terminal for the duration of a test: $TERMINAL names a script that records
 // every invocation (its arguments, as one line) and, when asked to, then runs
-// the program it was given with "-e" as a real terminal would.
+// the program it was given with "-e" as a real terminal would; never ping,
+// which would send traffic off this machine. The script's name can be that of
+// a real terminal, for what the program hands to that one.
 class StandInTerminal {
 public:
     // RecordAndRunLater: like the terminals that hand the program to a server
@@ -23,11 +25,12 @@ public:
     // ended itself.
     enum class Mode { RecordOnly, RecordAndRun, RecordAndRunLater };
 
-    explicit StandInTerminal(Mode mode = Mode::RecordOnly) : folder_("velmora-terminal") {
+    explicit StandInTerminal(Mode mode = Mode::RecordOnly, const std::string& name = "terminal")
+        : folder_("velmora-terminal") {
         if (const char* saved = std::getenv("TERMINAL"))
             saved_ = saved;
         record_ = folder_.path() + "/invocations";
-        script_ = folder_.path() + "/terminal";
+        script_ = folder_.path() + "/" + name;
         const std::string& script = script_;
         {
             std::ofstream out(script);
@@ -35,10 +38,14 @@ public:
                 << "line=''\n"
                 << "for a in \"$@\"; do line=\"$line$a\037\"; done\n"
                 << "printf '%s\\n' \"$line\" >> '" << record_ << "'\n";
+            if (mode != Mode::RecordOnly)
+                out << "while [ $# -gt 0 ] && [ \"$1\" != -e ]; do shift; done\n"
+                    << "shift\n"
+                    << "case \"$1\" in ping | */ping) exit 0 ;; esac\n";
             if (mode == Mode::RecordAndRun)
-                out << "shift\nexec \"$@\"\n";
+                out << "exec \"$@\"\n";
             if (mode == Mode::RecordAndRunLater)
-                out << "shift\n(sleep 0.3; exec \"$@\") >/dev/null 2>&1 &\n";
+                out << "(sleep 0.3; exec \"$@\") >/dev/null 2>&1 &\n";
         }
         ::chmod(script.c_str(), 0755);
         ::setenv("TERMINAL", script.c_str(), 1);
