@@ -3,10 +3,14 @@
 #include "batch/batchcontext.h"
 #include "batch/batchwindow.h"
 #include "fileset/fileset.h"
+#include "platform/result.h"
+#include "robocopy/robocopyrun.h"
 #include "serverlist/serverlistmodel.h"
 #include "serverlist/serverquery.h"
 
+#include <QDateTime>
 #include <QHash>
+#include <QJsonObject>
 #include <QWidget>
 
 #include <memory>
@@ -33,10 +37,14 @@ inline constexpr const char* kItemEnabledProperty = "itemEnabled";
 void setMenuItemEnabled(QAction* item, bool enabled);
 bool isMenuItemEnabled(const QAction* item);
 
+class Journal;
+
 // Where the program finds its files: the folder of the executable (with its
-// trailing separator), which holds serveri.txt.
+// trailing separator), and the server list found at start-up (empty:
+// serveri.txt in the program's folder).
 struct ProgramPaths {
     std::string programFolder;
+    std::string serverListFile{};
 };
 
 // The main window: the server list, the file to send, the log panes, the
@@ -46,7 +54,10 @@ struct ProgramPaths {
 class TForm1 : public QWidget, public batch::BatchWindow {
     Q_OBJECT
 public:
-    explicit TForm1(ProgramPaths paths, QWidget* parent = nullptr);
+    // The batches reach files through fileSystems (tests put a faulty one in).
+    explicit TForm1(ProgramPaths paths,
+                    batch::FileSystemResolver fileSystems = platform::fileSystemFor,
+                    QWidget* parent = nullptr);
     ~TForm1() override;
 
     // What other parts of the program read and write on the main thread.
@@ -67,6 +78,16 @@ public:
     QMenu* popupMenu2() const { return PopupMenu2; }
     // The database query, so that tests can point it at their own database.
     serverlist::ServerQuery& kveri() { return Kveri; }
+
+    // The operations journal the window writes (the program's own unless a
+    // test gives another).
+    Journal& journal() { return *journal_; }
+    void setJournal(Journal& journal) { journal_ = &journal; }
+    void rowReported(const batch::RowReport& report) override;
+    void batchEnded(const batch::BatchSummary& summary) override;
+    // A row's tooltip: its full path, then its last outcome with the
+    // system's reason, where the window has heard of one in this load.
+    QString rowToolTip(int row) const;
 
 public slots:
     // Window and log panes.
@@ -132,6 +153,28 @@ private:
     void setFileMenuState(bool fileHeld);
     void startPing(bool continuous);
     void markHandedToRobocopy(int row);
+    // The journal's record of a one-server command (robocopy, ping, open
+    // folder), with the command's own fields.
+    void journalTool(const QString& command, int row, const QString& outcome,
+                     const std::string& reason, const QJsonObject& fields = {});
+    void journalTool(const QString& command, int row, const platform::Status& started,
+                     const QJsonObject& fields = {});
+    // The last outcome of a row, for its tooltip.
+    struct RowNote {
+        QString operation;
+        QDateTime when;
+        QString outcome;
+        QString reason;
+    };
+    void noteRow(int row, RowNote note);
+    // The paint commands set the checked rows' texts by hand: what the window
+    // heard of those rows no longer describes them.
+    void forgetNotesOfCheckedRows();
+    void journalRobocopy(const QString& command, int row, const robocopy::ToolRun& run,
+                         const std::string& tool,
+                         const platform::Result<robocopy::StartOutcome>& outcome);
+    void journalStart();
+    void journalExit();
     // The owner of any message the desktop shell shows for this window.
     void* shellOwner();
 
@@ -142,6 +185,9 @@ private:
     fileset::FileSet fileSet_;
     std::shared_ptr<batch::BatchContext> batchContext_;
     bool shown_ = false;
+    Journal* journal_;
+    QHash<int, RowNote> rowNotes_;
+    std::uint64_t notesGeneration_ = 0;
 
     QTreeWidget* Fajlovi = nullptr;
     QLabel* Label1 = nullptr;

@@ -53,6 +53,7 @@ void TForm1::Kopirajsarobocopy1Click() {
     if (!target)
         return;
     const auto run = robocopy::runEmbeddedTool(target->run, robocopyTempPath_, shellOwner());
+    journalRobocopy(QStringLiteral("robocopy"), target->row, target->run, robocopyTempPath_, run);
     if (!run) {
         dialogs::showMessage(this, QString::fromLocal8Bit(run.error().message));
         return;
@@ -66,6 +67,8 @@ void TForm1::Kopirajsaexternimrobocopy1Click() {
     if (!target)
         return;
     const auto run = robocopy::runExternalTool(target->run, paths_.programFolder, shellOwner());
+    journalRobocopy(QStringLiteral("robocopy-external"), target->row, target->run,
+                    paths_.programFolder + robocopy::kExternalToolName, run);
     if (!run) {
         dialogs::showMessage(this, QString::fromLocal8Bit(run.error().message));
         return;
@@ -82,12 +85,15 @@ void TForm1::startPing(bool continuous) {
     if (row < 0)
         return;
     const auto host = nettools::hostNameOf(listaModel_.caption(row));
+    const QString command = continuous ? QStringLiteral("ping -t") : QStringLiteral("ping");
     if (!host) {
+        journalTool(command, row, QStringLiteral("bad-server"), {});
         dialogs::showMessage(this, QStringLiteral("Nije dobar server!"));
         return;
     }
     // Whether ping answers is for the user to read in its own window.
-    (void)platform::shellStartPing(*host, continuous, shellOwner());
+    journalTool(command, row, platform::shellStartPing(*host, continuous, shellOwner()),
+                {{QStringLiteral("host"), QString::fromLocal8Bit(host->c_str())}});
 }
 
 void TForm1::Ping1Click() {
@@ -103,7 +109,8 @@ void TForm1::Otvorifolder1Click() {
     if (row < 0)
         return;
     // The path goes to the shell untested; the shell reports what it cannot open.
-    (void)platform::shellOpen(listaModel_.caption(row), shellOwner());
+    journalTool(QStringLiteral("open-folder"), row,
+                platform::shellOpen(listaModel_.caption(row), shellOwner()));
 }
 
 } // namespace velmora::app
