@@ -1,6 +1,7 @@
 #pragma once
 
 #include "batch/batchwindow.h"
+#include "batch/rowreport.h"
 #include "fileset/fileset.h"
 #include "serverlist/serverlistmodel.h"
 
@@ -15,7 +16,8 @@
 namespace velmora::testsupport {
 
 // A window without widgets for the batches: the rows, the file set, the two log
-// panes as lists of lines and every state-label change in order.
+// panes as lists of lines, every state-label change in order, and the rows'
+// reports and the batches' ends.
 class FakeBatchWindow final : public batch::BatchWindow {
 public:
     serverlist::ServerListModel& lista() override { return lista_; }
@@ -25,6 +27,8 @@ public:
     void setStateLabel(batch::StateColour colour, const QString& caption) override {
         labels.append({colour, caption});
     }
+    void rowReported(const batch::RowReport& report) override { reports.append(report); }
+    void batchEnded(const batch::BatchSummary& summary) override { summaries.append(summary); }
 
     // Rows as a load makes them: checked, mark 0, "?" and "?".
     void load(const std::vector<std::string>& captions) {
@@ -36,6 +40,8 @@ public:
     QStringList memo1;
     QStringList memo2;
     QList<std::pair<batch::StateColour, QString>> labels;
+    QList<batch::RowReport> reports;
+    QList<batch::BatchSummary> summaries;
 
 private:
     serverlist::ServerListModel lista_;
