@@ -35,6 +35,8 @@ the local file, tests whether their folders can be reached, and hands single
 copies to a restartable console copier. It keeps a journal of what every
 operation did. The user interface is in Serbian.")
 set(CPACK_STRIP_FILES ON)
+# The package lands in the build folder, wherever cpack is run from.
+set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR})
 set(CPACK_PACKAGE_FILE_NAME "velmora")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION admin)
