@@ -12,6 +12,7 @@ PACKAGES=(
     libgtest-dev
     libsmbclient-dev samba smbclient
     xdg-utils iputils-ping fonts-liberation fonts-dejavu-core
+    dpkg-dev
 )
 
 install_packages() {

@@ -1,5 +1,7 @@
 #include "app/formats.h"
 
+#include <algorithm>
+
 namespace velmora::app {
 namespace {
 
@@ -116,6 +118,15 @@ QString elapsedTimeText(std::int64_t milliseconds) {
         .arg(minutes)
         .arg(seconds)
         .arg(millis);
+}
+
+QString durationText(std::int64_t milliseconds) {
+    const std::int64_t ms = std::max<std::int64_t>(milliseconds, 0);
+    return QStringLiteral("%1h %2min %3.%4sec")
+        .arg(ms / 3'600'000)
+        .arg(ms / 60'000 % 60)
+        .arg(ms / 1000 % 60)
+        .arg(ms % 1000);
 }
 
 } // namespace velmora::app

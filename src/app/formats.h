@@ -51,4 +51,8 @@ QString dateTimeText(platform::DosTime stamp);
 // days are dropped and the milliseconds are not padded.
 QString elapsedTimeText(std::int64_t milliseconds);
 
+// The same span without "OK (" and ")" and with whole days counted in the
+// hours: h "h " m "min " s "." ms "sec".
+QString durationText(std::int64_t milliseconds);
+
 } // namespace velmora::app

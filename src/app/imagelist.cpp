@@ -549,4 +549,34 @@ QPixmap blankPagePicture() {
     return render(kIconSize, drawPageSheet);
 }
 
+QImage programIconImage(int size) {
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(1);
+    image.fill(Qt::transparent);
+    {
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const qreal unit = size / qreal(kIconSize);
+        painter.save();
+        painter.scale(unit * 0.9, unit * 0.9);
+        drawTextPage(painter);
+        painter.restore();
+        painter.translate(size * 0.38, size * 0.38);
+        painter.scale(unit * 0.62, unit * 0.62);
+        drawBentArrow(painter);
+    }
+    return image;
+}
+
+QList<int> programIconSizes() {
+    return {16, 22, 24, 32, 48, 64, 128, 256};
+}
+
+QIcon programIcon() {
+    QIcon icon;
+    for (int size : programIconSizes())
+        icon.addPixmap(QPixmap::fromImage(programIconImage(size)));
+    return icon;
+}
+
 } // namespace velmora::app

@@ -29,4 +29,13 @@ QPixmap warningPicture33();
 // The small blank page on the buttons that clear a log pane (16 x 16).
 QPixmap blankPagePicture();
 
+// The program's own icon (window, desktop menu): the page of the file to send
+// with the green arrow of the robocopy mark over its lower right, drawn from
+// the same pictures at any size.
+QImage programIconImage(int size);
+// The icon in the usual sizes (needs a QGuiApplication).
+QIcon programIcon();
+// The sizes programIcon() holds, which the installed icon theme gets too.
+QList<int> programIconSizes();
+
 } // namespace velmora::app

@@ -3,6 +3,7 @@
 #include "app/dialogs.h"
 #include "app/formats.h"
 #include "app/imagelist.h"
+#include "app/journal.h"
 #include "app/limitspinbox.h"
 #include "platform/paths.h"
 #include "platform/programpaths.h"
@@ -60,6 +61,45 @@ void installFontSubstitutes() {
             QFont::insertSubstitutions(QLatin1String(family), nearest);
 }
 
+// The window's own colours, whatever the desktop's palette: every role that a
+// control of the window draws with, set here, so that none comes from a dark
+// desktop theme and turns white on the window's white.
+QPalette windowPalette() {
+    const QColor face(240, 240, 240);
+    const QColor grey(120, 120, 120);
+    QPalette p;
+    const struct {
+        QPalette::ColorRole role;
+        QColor colour;
+    } roles[] = {
+        {QPalette::Window, Qt::white},
+        {QPalette::WindowText, Qt::black},
+        {QPalette::Base, Qt::white},
+        {QPalette::AlternateBase, QColor(245, 245, 245)},
+        {QPalette::Text, Qt::black},
+        {QPalette::PlaceholderText, grey},
+        {QPalette::Button, face},
+        {QPalette::ButtonText, Qt::black},
+        {QPalette::BrightText, Qt::white},
+        {QPalette::Light, Qt::white},
+        {QPalette::Midlight, QColor(227, 227, 227)},
+        {QPalette::Mid, QColor(160, 160, 160)},
+        {QPalette::Dark, QColor(105, 105, 105)},
+        {QPalette::Shadow, Qt::black},
+        {QPalette::Highlight, QColor(0, 120, 215)},
+        {QPalette::HighlightedText, Qt::white},
+        {QPalette::Link, QColor(0, 0, 255)},
+        {QPalette::LinkVisited, QColor(128, 0, 128)},
+        {QPalette::ToolTipBase, QColor(255, 255, 225)},
+        {QPalette::ToolTipText, Qt::black},
+    };
+    for (const auto& r : roles)
+        p.setColor(r.role, r.colour);
+    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        p.setColor(QPalette::Disabled, role, grey);
+    return p;
+}
+
 void setTextColour(QWidget* widget, const QColor& colour) {
     QPalette p = widget->palette();
     p.setColor(QPalette::WindowText, colour);
@@ -75,33 +115,41 @@ QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, int le
     return label;
 }
 
-// Shows each row's status mark as its picture from the shared image list.
+// Shows each row's status mark as its picture from the shared image list, and
+// the window's tooltip of the row over every cell of it.
 class MarkPictureProxy : public QIdentityProxyModel {
 public:
-    using QIdentityProxyModel::QIdentityProxyModel;
+    MarkPictureProxy(const TForm1& form, QObject* parent)
+        : QIdentityProxyModel(parent), form_(form) {}
     QVariant data(const QModelIndex& index, int role) const override {
         if (role == Qt::DecorationRole && index.column() == ServerListModel::CaptionColumn)
             return imageListIcon(
                 QIdentityProxyModel::data(index, ServerListModel::MarkRole).toInt());
+        if (role == Qt::ToolTipRole && index.isValid())
+            return form_.rowToolTip(index.row());
         return QIdentityProxyModel::data(index, role);
     }
+
+private:
+    const TForm1& form_;
 };
 
 } // namespace
 
-TForm1::TForm1(ProgramPaths paths, QWidget* parent)
+TForm1::TForm1(ProgramPaths paths, batch::FileSystemResolver fileSystems, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
-      paths_(std::move(paths)) {
+      paths_(std::move(paths)), journal_(&programJournal()) {
     setObjectName(QStringLiteral("Form1"));
-    batchContext_ = std::make_shared<batch::BatchContext>(*this);
+    batchContext_ = std::make_shared<batch::BatchContext>(*this, std::move(fileSystems));
     FormCreate();
 }
 
 TForm1::~TForm1() {
     // Workers that still run find the window gone and stop reporting; waiting
     // dispatchers give up. Nothing waits for them.
+    journalExit();
     batchContext_->close();
 }
 
@@ -113,9 +161,8 @@ void TForm1::FormCreate() {
     setWindowTitle(QStringLiteral("Velmora  v2.0 "));
     setFont(layoutFont(QStringLiteral("MS Sans Serif"), 8));
     setFixedSize(kClientWidth, kClientHeight);
-    QPalette p = palette();
-    p.setColor(QPalette::Window, Qt::white);
-    setPalette(p);
+    // Before the controls, which take it over and change only their own colours.
+    setPalette(windowPalette());
     setAutoFillBackground(true);
 
     buildControls();
@@ -188,9 +235,13 @@ void TForm1::buildControls() {
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
     GroupBox1->setGeometry(1, 151, 408, 479);
     // The caption sits on the frame's top line, as a Windows group box draws it,
-    // so that the controls inside keep their places below it.
+    // so that the controls inside keep their places below it. A style sheet
+    // takes its colours from the desktop, not from the window: the caption's
+    // colour is named here.
     GroupBox1->setStyleSheet(QStringLiteral(
-        "QGroupBox { border: 1px solid #b4b4b4; border-radius: 2px; margin-top: 6px; }"
+        "QGroupBox { color: black; background-color: white; border: 1px solid #b4b4b4;"
+        " border-radius: 2px;"
+        " margin-top: 6px; }"
         "QGroupBox::title { subcontrol-origin: margin; left: 8px; padding: 0 2px; }"));
 
     Label4 = makeLabel(GroupBox1, "Label4", QStringLiteral("informacije o radu"), 10, 16);
@@ -239,7 +290,7 @@ void TForm1::buildControls() {
     Lista = new QTableView(this);
     Lista->setObjectName(QStringLiteral("Lista"));
     Lista->setGeometry(408, 0, 621, 632);
-    auto* proxy = new MarkPictureProxy(Lista);
+    auto* proxy = new MarkPictureProxy(*this, Lista);
     proxy->setSourceModel(&listaModel_);
     Lista->setModel(proxy);
     Lista->setShowGrid(true);
@@ -289,6 +340,7 @@ void TForm1::FormShow() {
     Label3->setText(QStringLiteral("Inicijalizacija"));
     Label5->setText(QString());
     loadServerFile();
+    journalStart();
 }
 
 void TForm1::Timer1Timer() {
@@ -359,7 +411,9 @@ void TForm1::ListaDblClick() {
 }
 
 void TForm1::loadServerFile() {
-    const std::string path = serverlist::serverFilePath(paths_.programFolder);
+    const std::string path = paths_.serverListFile.empty()
+                                 ? serverlist::serverFilePath(paths_.programFolder)
+                                 : paths_.serverListFile;
     const platform::Status loaded = serverlist::loadServerFile(listaModel_, path);
     if (!loaded) {
         dialogs::showMessage(this, QStringLiteral("Cannot open file \"%1\". %2")
@@ -423,26 +477,33 @@ void TForm1::Oznaidobreverzije1Click() {
 
 // Paint commands.
 void TForm1::Oznaikaodostupan1Click() {
+    forgetNotesOfCheckedRows();
     paintChecked(listaModel_, MarkCopied, QStringLiteral("100%"), QStringLiteral("OK"));
 }
 void TForm1::Oznaiizabranikaoneuraen1Click() {
+    forgetNotesOfCheckedRows();
     paintChecked(listaModel_, MarkCopyFailed, QStringLiteral("NO"),
                  QStringLiteral("neuspešno kopiran?"));
 }
 void TForm1::Oznaiizabranikaodajedobraverzija1Click() {
+    forgetNotesOfCheckedRows();
     paintChecked(listaModel_, MarkGoodVersion, QStringLiteral("OK"), QStringLiteral("OK"));
 }
 void TForm1::Oznaiizabranikaodajeloaverzija1Click() {
+    forgetNotesOfCheckedRows();
     paintChecked(listaModel_, MarkBadVersion, QStringLiteral("NO"), QStringLiteral("loša verzija"));
 }
 void TForm1::Oznaiizabranikaodajenepoznat1Click() {
+    forgetNotesOfCheckedRows();
     paintChecked(listaModel_, MarkUnknown, QStringLiteral("?"), QStringLiteral("?"));
 }
 void TForm1::ekiraniobojkaonedostupan1Click() {
+    forgetNotesOfCheckedRows();
     paintChecked(listaModel_, MarkHandUnreachable, QStringLiteral("***"),
                  QStringLiteral("nedostupan računar"));
 }
 void TForm1::ekiranimobriiinformacije1Click() {
+    forgetNotesOfCheckedRows();
     clearInfoOfChecked(listaModel_);
 }
 

@@ -8,7 +8,9 @@
 #include "serverlist/serverlistmodel.h"
 #include "serverlist/serverquery.h"
 
+#include <QDateTime>
 #include <QHash>
+#include <QJsonObject>
 #include <QWidget>
 
 #include <cstdint>
@@ -36,10 +38,14 @@ inline constexpr const char* kItemEnabledProperty = "itemEnabled";
 void setMenuItemEnabled(QAction* item, bool enabled);
 bool isMenuItemEnabled(const QAction* item);
 
+class Journal;
+
 // Where the program finds its files: the folder of the executable (with its
-// trailing separator), which holds serveri.txt.
+// trailing separator), and the server list found at start-up (empty:
+// serveri.txt in the program's folder).
 struct ProgramPaths {
     std::string programFolder;
+    std::string serverListFile{};
 };
 
 // The main window: the server list, the file to send, the log panes, the
@@ -49,7 +55,10 @@ struct ProgramPaths {
 class TForm1 : public QWidget, public batch::BatchWindow {
     Q_OBJECT
 public:
-    explicit TForm1(ProgramPaths paths, QWidget* parent = nullptr);
+    // The batches reach files through fileSystems (tests put a faulty one in).
+    explicit TForm1(ProgramPaths paths,
+                    batch::FileSystemResolver fileSystems = platform::fileSystemFor,
+                    QWidget* parent = nullptr);
     ~TForm1() override;
 
     // What other parts of the program read and write on the main thread.
@@ -79,6 +88,16 @@ public:
         int row;
         robocopy::ToolRun run;
     };
+
+    // The operations journal the window writes (the program's own unless a
+    // test gives another).
+    Journal& journal() { return *journal_; }
+    void setJournal(Journal& journal) { journal_ = &journal; }
+    void rowReported(const batch::RowReport& report) override;
+    void batchEnded(const batch::BatchSummary& summary) override;
+    // A row's tooltip: its full path, then its last outcome with the
+    // system's reason, where the window has heard of one in this load.
+    QString rowToolTip(int row) const;
 
 public slots:
     // Window and log panes.
@@ -148,6 +167,28 @@ private:
     // On the main thread, when a run's steps have ended.
     void robocopyRunEnded(int row, std::uint64_t generation, RobocopyTool tool,
                           const platform::Result<robocopy::StartOutcome>& outcome);
+    // The journal's record of a one-server command (robocopy, ping, open
+    // folder), with the command's own fields.
+    void journalTool(const QString& command, int row, const QString& outcome,
+                     const std::string& reason, const QJsonObject& fields = {});
+    void journalTool(const QString& command, int row, const platform::Status& started,
+                     const QJsonObject& fields = {});
+    // The last outcome of a row, for its tooltip.
+    struct RowNote {
+        QString operation;
+        QDateTime when;
+        QString outcome;
+        QString reason;
+    };
+    void noteRow(int row, RowNote note);
+    // The paint commands set the checked rows' texts by hand: what the window
+    // heard of those rows no longer describes them.
+    void forgetNotesOfCheckedRows();
+    void journalRobocopy(const QString& command, int row, const robocopy::ToolRun& run,
+                         const std::string& tool,
+                         const platform::Result<robocopy::StartOutcome>& outcome);
+    void journalStart();
+    void journalExit();
     // The owner of any message the desktop shell shows for this window.
     void* shellOwner();
 
@@ -159,6 +200,9 @@ private:
     std::shared_ptr<batch::BatchContext> batchContext_;
     bool shown_ = false;
     int robocopyRunsInFlight_ = 0;
+    Journal* journal_;
+    QHash<int, RowNote> rowNotes_;
+    std::uint64_t notesGeneration_ = 0;
 
     QTreeWidget* Fajlovi = nullptr;
     QLabel* Label1 = nullptr;

@@ -59,14 +59,21 @@ void TForm1::handOffToRobocopy(const RobocopyTarget& target, RobocopyTool tool) 
         steps = [run = target.run, folder = paths_.programFolder, owner = shellOwner()] {
             return robocopy::runExternalTool(run, folder, owner);
         };
-    const int row = target.row;
     const std::uint64_t generation = listaModel_.generation();
+    const std::string toolPath = tool == RobocopyTool::Embedded
+                                     ? robocopyTempPath_
+                                     : paths_.programFolder + robocopy::kExternalToolName;
     ++robocopyRunsInFlight_;
     auto* handOff = new robocopy::RobocopyHandOff(
         batchContext_, std::move(steps),
-        [row, generation, tool](batch::BatchWindow& window,
-                                const platform::Result<robocopy::StartOutcome>& outcome) {
-            static_cast<TForm1&>(window).robocopyRunEnded(row, generation, tool, outcome);
+        [target, generation, tool, toolPath](
+            batch::BatchWindow& window, const platform::Result<robocopy::StartOutcome>& outcome) {
+            auto& form = static_cast<TForm1&>(window);
+            form.journalRobocopy(tool == RobocopyTool::Embedded
+                                     ? QStringLiteral("robocopy")
+                                     : QStringLiteral("robocopy-external"),
+                                 target.row, target.run, toolPath, outcome);
+            form.robocopyRunEnded(target.row, generation, tool, outcome);
         });
     handOff->Start();
 }
@@ -108,13 +115,17 @@ void TForm1::startPing(bool continuous) {
     if (row < 0)
         return;
     const auto host = nettools::hostNameOf(listaModel_.caption(row));
+    const QString command = continuous ? QStringLiteral("ping -t") : QStringLiteral("ping");
     if (!host) {
+        journalTool(command, row, QStringLiteral("bad-server"), {});
         dialogs::showMessage(this, QStringLiteral("Nije dobar server!"));
         return;
     }
     // The host name is a row's text; ping takes it in the system's character
     // set. Whether ping answers is for the user to read in its own window.
-    (void)platform::shellStartPing(platform::listTextForSystem(*host), continuous, shellOwner());
+    const std::string systemHost = platform::listTextForSystem(*host);
+    journalTool(command, row, platform::shellStartPing(systemHost, continuous, shellOwner()),
+                {{QStringLiteral("host"), QString::fromLocal8Bit(systemHost.c_str())}});
 }
 
 void TForm1::Ping1Click() {
@@ -130,7 +141,8 @@ void TForm1::Otvorifolder1Click() {
     if (row < 0)
         return;
     // The path goes to the shell untested; the shell reports what it cannot open.
-    (void)platform::shellOpen(listaModel_.caption(row), shellOwner());
+    journalTool(QStringLiteral("open-folder"), row,
+                platform::shellOpen(listaModel_.caption(row), shellOwner()));
 }
 
 } // namespace velmora::app

@@ -30,6 +30,7 @@ void TKopiraj::Execute() {
     report_.kind = BatchKind::Copy;
     report_.batchId = Run ? Run->id() : 0;
     report_.row = RowIndex;
+    report_.listGeneration = ListGeneration;
     report_.caption = ServerFolder;
     report_.target = DestPath;
     report_.started = QDateTime::currentDateTime();

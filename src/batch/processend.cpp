@@ -8,11 +8,13 @@
 
 namespace velmora::batch {
 
-void endProcess(int code) {
+void endProcess(int code, const std::function<void()>& lastSteps) {
     // A placement is bounded by itself (its settle time and the network
     // time-outs of its requests); the limit here guards only against the
     // unforeseen.
     (void)PlacementGate::instance().closeAndWait(std::chrono::minutes(3));
+    if (lastSteps)
+        lastSteps();
     std::fflush(nullptr);
     std::quick_exit(code);
 }

@@ -23,8 +23,9 @@ struct RowReport {
     BatchKind kind = BatchKind::Copy;
     std::uint64_t batchId = 0;
     int row = 0;
-    std::string caption; // the row's caption as loaded (bytes)
-    std::string target;  // the path the worker worked on
+    std::uint64_t listGeneration = 0; // the load of the list the row belongs to
+    std::string caption;              // the row's caption as loaded (bytes)
+    std::string target;               // the path the worker worked on
     // The mark the worker set; -1 when it set none (an aborted copy keeps the
     // abort's mark).
     int mark = -1;

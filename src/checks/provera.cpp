@@ -20,6 +20,7 @@ void TProvera::Execute() {
     report.kind = batch::BatchKind::Reachability;
     report.batchId = Run ? Run->id() : 0;
     report.row = RowIndex;
+    report.listGeneration = ListGeneration;
     report.caption = Path;
     report.target = Path;
     report.started = QDateTime::currentDateTime();

@@ -27,6 +27,7 @@ void TVer::Execute() {
     report_.kind = batch::BatchKind::VersionCheck;
     report_.batchId = Run ? Run->id() : 0;
     report_.row = RowIndex;
+    report_.listGeneration = ListGeneration;
     report_.caption = RowPath;
     report_.started = QDateTime::currentDateTime();
     const Outcome outcome = compare();

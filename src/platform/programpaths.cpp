@@ -36,6 +36,28 @@ std::string folderOf(const std::string& file) {
     return last == std::string::npos ? std::string() : file.substr(0, last + 1);
 }
 
+#ifndef _WIN32
+// An XDG base folder: the variable where it holds an absolute path, else the
+// default under the home folder.
+std::string xdgFolder(const char* variable, const char* underHome) {
+    const char* value = std::getenv(variable);
+    if (value != nullptr && value[0] == '/')
+        return value;
+    const char* home = std::getenv("HOME");
+    if (home == nullptr || *home == '\0')
+        return {};
+    std::string folder = home;
+    if (folder.back() != separator)
+        folder.push_back(separator);
+    return folder + underHome;
+}
+#else
+std::string environmentFolder(const char* variable) {
+    const char* value = std::getenv(variable);
+    return value != nullptr ? value : "";
+}
+#endif
+
 } // namespace
 
 std::string executableFolder() {
@@ -78,6 +100,22 @@ std::string userTempFolder() {
             return withTrailingSeparator(folder);
     }
     return "/tmp/";
+#endif
+}
+
+std::string userConfigFolder() {
+#ifdef _WIN32
+    return environmentFolder("APPDATA");
+#else
+    return xdgFolder("XDG_CONFIG_HOME", ".config");
+#endif
+}
+
+std::string userStateFolder() {
+#ifdef _WIN32
+    return environmentFolder("LOCALAPPDATA");
+#else
+    return xdgFolder("XDG_STATE_HOME", ".local/state");
 #endif
 }
 

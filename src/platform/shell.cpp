@@ -201,6 +201,26 @@ Status waitUntilStarted(ProgramStartWatch& watch, long terminal) {
     }
 }
 
+// The option that asks a terminal to keep its window once the program in it
+// has ended, so that a copy's summary and ping's statistics stay readable until
+// the user closes it; none for a terminal that has no such option or is not
+// known. x-terminal-emulator is known by the terminal its link leads to.
+const char* holdOption(const std::string& terminal) {
+    std::string name = terminal;
+    if (const std::string found = findProgramOnPath(terminal); !found.empty()) {
+        if (char* real = ::realpath(found.c_str(), nullptr)) {
+            name = real;
+            std::free(real);
+        }
+    }
+    name = name.substr(name.rfind('/') + 1);
+    if (name == "xterm" || name == "uxterm" || name == "lxterm" || name == "koi8rxterm")
+        return "-hold";
+    if (name == "konsole" || name == "xfce4-terminal" || name == "alacritty")
+        return "--hold";
+    return nullptr;
+}
+
 Status startInTerminal(const std::string& program, const std::vector<std::string>& args,
                        bool waitForProgramFile) {
     const std::string terminal = terminalProgram();
@@ -208,7 +228,10 @@ Status startInTerminal(const std::string& program, const std::vector<std::string
         return systemError(ENOENT);
     // These two take a single command line after -e; -x takes the words.
     const bool takesWordsAfterX = terminal == "xfce4-terminal" || terminal == "mate-terminal";
-    std::vector<std::string> terminalArgs{takesWordsAfterX ? "-x" : "-e", program};
+    std::vector<std::string> terminalArgs;
+    if (const char* hold = holdOption(terminal))
+        terminalArgs.push_back(hold);
+    terminalArgs.insert(terminalArgs.end(), {takesWordsAfterX ? "-x" : "-e", program});
     terminalArgs.insert(terminalArgs.end(), args.begin(), args.end());
     // A program file that cannot be executed (a file system mounted noexec, a
     // file without the mode) is not handed to a terminal that would only fail.

@@ -30,13 +30,16 @@ Status shellOpenNative(const std::string& path, WindowOwner owner = nullptr);
 // Starts a console program in a window of its own with a Windows-style
 // parameter string (shown with SW_SHOW on Windows). On Linux the program runs
 // in a terminal (terminalProgram()) as TERMINAL -e PROGRAM ARGS... (-x for
-// xfce4-terminal and mate-terminal), the arguments split by splitParameters.
-// When the program is a file path, the call returns once the terminal has
-// opened that file to run it, as on Windows, where the process exists when the
-// call returns (until then the file must not be deleted); it fails when the
-// file cannot be executed (a file system mounted noexec, say), or when the
-// terminal has not started it within 10 s (3 s after the terminal has ended).
-// It may therefore block: call it off the main thread.
+// xfce4-terminal and mate-terminal), the arguments split by splitParameters;
+// a terminal that can keep its window after the program has ended (xterm
+// -hold; konsole, xfce4-terminal and alacritty --hold) is asked to, so that
+// what the program printed last stays readable. When the program is a file
+// path, the call returns once the terminal has opened that file to run it, as
+// on Windows, where the process exists when the call returns (until then the
+// file must not be deleted); it fails when the file cannot be executed (a file
+// system mounted noexec, say), or when the terminal has not started it within
+// 10 s (3 s after the terminal has ended). It may therefore block: call it off
+// the main thread.
 Status shellStartConsoleProgram(const std::string& program, const std::string& parameters,
                                 WindowOwner owner);
 

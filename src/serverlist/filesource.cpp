@@ -1,6 +1,7 @@
 #include "serverlist/filesource.h"
 
 #include "platform/filesystem.h"
+#include "platform/programpaths.h"
 #include "serverlist/linesplitter.h"
 #include "serverlist/serverlistmodel.h"
 
@@ -8,6 +9,24 @@ namespace velmora::serverlist {
 
 std::string serverFilePath(const std::string& programFolder) {
     return programFolder + "serveri.txt";
+}
+
+std::vector<std::string> serverFileCandidates(const std::string& programFolder) {
+    std::vector<std::string> places;
+    // Without the program's folder the bare name would be looked up in the
+    // current folder, which never counts.
+    if (!programFolder.empty())
+        places.push_back(serverFilePath(programFolder));
+    if (const std::string config = platform::userConfigFolder(); !config.empty())
+        places.push_back(config + "/velmora/serveri.txt");
+    return places;
+}
+
+std::optional<std::string> findServerFile(const std::string& programFolder) {
+    for (const std::string& place : serverFileCandidates(programFolder))
+        if (platform::nativeFileSystem().fileExists(place))
+            return place;
+    return std::nullopt;
 }
 
 platform::Status loadServerFile(ServerListModel& model, const std::string& path) {

@@ -4,7 +4,9 @@
 
 #include <QString>
 
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace velmora::serverlist {
 
@@ -13,6 +15,14 @@ class ServerListModel;
 // The path of the server list file: the program's folder followed by
 // "serveri.txt".
 std::string serverFilePath(const std::string& programFolder);
+
+// Where the program looks for its server list, in order: beside the program
+// (as it always has), then in the user's settings folder
+// ($XDG_CONFIG_HOME/velmora/serveri.txt), for a program installed where no list
+// can stand beside it.
+std::vector<std::string> serverFileCandidates(const std::string& programFolder);
+// The first of the candidates that exists; none when there is none.
+std::optional<std::string> findServerFile(const std::string& programFolder);
 
 // The file load: empties the list, reads the file whole and adds one row per
 // line (caption the line, mark MarkUnknown, checked, sub-items "?" and "?").

@@ -8,6 +8,7 @@
 #include "support/unitdatabase.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -22,6 +23,8 @@
 
 #include <QElapsedTimer>
 
+#include <algorithm>
+#include <cmath>
 #include <optional>
 
 using namespace velmora;
@@ -534,6 +537,79 @@ TEST_F(MainWindow, LogPanesAppendAndClear) {
     EXPECT_EQ(control<QPlainTextEdit>("Memo2")->toPlainText(), "error");
     QTest::mouseClick(control<QWidget>("SpeedButton2"), Qt::LeftButton);
     EXPECT_EQ(control<QPlainTextEdit>("Memo2")->toPlainText(), "");
+}
+
+namespace {
+
+// The contrast of two colours by their relative luminance (1 to 21).
+double contrast(const QColor& a, const QColor& b) {
+    auto luminance = [](const QColor& c) {
+        auto channel = [](double v) {
+            return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) +
+               0.0722 * channel(c.blueF());
+    };
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+QPalette darkDesktopPalette() {
+    QPalette dark;
+    const QColor light(0xee, 0xee, 0xee);
+    for (auto role : {QPalette::Window, QPalette::Base, QPalette::Button, QPalette::AlternateBase})
+        dark.setColor(role, QColor(0x24, 0x24, 0x24));
+    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText,
+                      QPalette::HighlightedText, QPalette::BrightText})
+        dark.setColor(role, light);
+    dark.setColor(QPalette::Highlight, QColor(0x3d, 0xae, 0xe9));
+    return dark;
+}
+
+} // namespace
+
+TEST_F(MainWindow, EveryLabelAndPaneStaysReadableUnderADarkDesktopPalette) {
+    const QPalette saved = QApplication::palette();
+    QApplication::setPalette(darkDesktopPalette());
+    TForm1& f = shownForm();
+    f.appendMemo1("informacija");
+    f.appendMemo2("greška");
+    auto check = [&](const char* when) {
+        const QColor window = f.palette().color(QPalette::Window);
+        EXPECT_EQ(window, QColor(Qt::white)) << when;
+        for (QLabel* label : f.findChildren<QLabel*>()) {
+            if (label->text().isEmpty())
+                continue;
+            const QColor text = label->palette().color(label->foregroundRole());
+            EXPECT_GE(contrast(text, window), 3.0)
+                << when << ": " << label->objectName().toStdString() << " "
+                << text.name().toStdString();
+        }
+        for (QWidget* pane :
+             {control<QWidget>("Memo1"), control<QWidget>("Memo2"), control<QWidget>("Lista"),
+              control<QWidget>("Fajlovi"), control<QWidget>("Ssss")}) {
+            const QPalette p = pane->palette();
+            EXPECT_GE(contrast(p.color(QPalette::Text), p.color(QPalette::Base)), 3.0)
+                << when << ": " << pane->objectName().toStdString();
+        }
+        for (QWidget* titled :
+             {control<QWidget>("GroupBox1"),
+              static_cast<QWidget*>(control<QTableView>("Lista")->horizontalHeader())}) {
+            const QPalette p = titled->palette();
+            EXPECT_GE(contrast(p.color(QPalette::WindowText), window), 3.0) << when;
+            EXPECT_GE(contrast(p.color(QPalette::ButtonText), p.color(QPalette::Button)), 3.0)
+                << when;
+        }
+    };
+    check("opened under a dark palette");
+    // A desktop that turns dark while the window is open changes nothing either.
+    QApplication::setPalette(saved);
+    QApplication::setPalette(darkDesktopPalette());
+    check("turned dark while open");
+    if (const QByteArray shots = qgetenv("VELMORA_SCREENSHOT_DIR"); !shots.isEmpty())
+        f.grab().save(QFile::decodeName(shots) + QStringLiteral("/dark-palette.png"));
+    QApplication::setPalette(saved);
 }
 
 TEST_F(MainWindow, InfoAndExit) {

@@ -18,6 +18,8 @@
 #include <iterator>
 #include <thread>
 
+#include <unistd.h>
+
 namespace velmora::platform {
 namespace {
 
@@ -58,6 +60,30 @@ TEST(ShellConsoleTest, PingNeverTakesTheHostForAnOption) {
     EXPECT_EQ(pingParameters("server", true), "server -t");
     EXPECT_EQ(pingParameters("", true), " -t");
     EXPECT_EQ(pingParameters("server", false), "server");
+}
+
+TEST(ShellConsoleTest, ATerminalThatCanKeepItsWindowIsAskedTo) {
+    {
+        StandInTerminal xterm(StandInTerminal::Mode::RecordOnly, "xterm");
+        ASSERT_TRUE(shellStartPing("server", false, nullptr).ok());
+        const auto runs = xterm.invocations(1);
+        ASSERT_EQ(runs.size(), 1u);
+        EXPECT_EQ(runs[0], (Args{"-hold", "-e", "ping", "-c", "4", "--", "server"}));
+    }
+    // x-terminal-emulator is known by the terminal its link leads to.
+    const char* path = std::getenv("PATH");
+    const std::string savedPath = path ? path : "";
+    testsupport::ScratchFolder bin;
+    StandInTerminal xterm(StandInTerminal::Mode::RecordOnly, "xterm");
+    ASSERT_EQ(::symlink(xterm.script().c_str(), (bin.path() + "/x-terminal-emulator").c_str()), 0);
+    ::unsetenv("TERMINAL");
+    ::setenv("PATH", (bin.path() + ":" + savedPath).c_str(), 1);
+    const Status started = shellStartConsoleProgram("velmora-tool", "a b", nullptr);
+    ::setenv("PATH", savedPath.c_str(), 1);
+    ASSERT_TRUE(started.ok());
+    const auto runs = xterm.invocations(1);
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs[0], (Args{"-hold", "-e", "velmora-tool", "a", "b"}));
 }
 
 TEST(ShellConsoleTest, WithoutAnyTerminalNothingStarts) {

@@ -112,3 +112,29 @@ TEST(ServerListModel, ChangesAreAnnouncedToTheView) {
     EXPECT_EQ(model.data(model.index(0, 1), Qt::DisplayRole).toString(), "50%");
     EXPECT_EQ(model.data(model.index(0, 0), ServerListModel::MarkRole).toInt(), MarkWorking);
 }
+
+TEST(ServerFileLookup, BesideTheProgramFirstThenTheUsersSettingsFolder) {
+    TempFolder program;
+    TempFolder home;
+    const QByteArray savedConfig = qgetenv("XDG_CONFIG_HOME");
+    const QByteArray savedHome = qgetenv("HOME");
+    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(home.file("config")));
+    const std::string settings = home.file("config/velmora/serveri.txt");
+    ASSERT_TRUE(QDir().mkpath(QFile::decodeName(home.file("config/velmora").c_str())));
+
+    EXPECT_EQ(findServerFile(program.path()), std::nullopt);
+    home.write("config/velmora/serveri.txt", "\\\\srv01\\app\r\n");
+    EXPECT_EQ(findServerFile(program.path()), settings);
+    program.write("serveri.txt", "\\\\srv02\\app\r\n");
+    EXPECT_EQ(findServerFile(program.path()), program.file("serveri.txt"));
+    // Without the program's folder the current folder is never looked in.
+    EXPECT_EQ(serverFileCandidates(""), std::vector<std::string>{settings});
+
+    // A relative XDG_CONFIG_HOME counts as unset: ~/.config is used.
+    qputenv("XDG_CONFIG_HOME", "config");
+    qputenv("HOME", QByteArray::fromStdString(home.path()));
+    EXPECT_EQ(serverFileCandidates(program.path()).back(),
+              home.path() + ".config/velmora/serveri.txt");
+    qputenv("XDG_CONFIG_HOME", savedConfig);
+    qputenv("HOME", savedHome);
+}

@@ -1,4 +1,5 @@
 #include "app/formats.h"
+#include "app/journalrecords.h"
 #include "batch/abortcopy.h"
 #include "batch/batchcontext.h"
 #include "batch/kopirajstart.h"
@@ -18,13 +19,16 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonObject>
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <memory>
+#include <set>
 #include <thread>
 
 #include <sys/stat.h>
@@ -222,6 +226,37 @@ TEST_F(SmbShareTest, MissingShareAndReadOnlyShareCannotTakeTheFile) {
         EXPECT_EQ(info(row), "ne mogu da kreiram fajl") << row;
     }
     EXPECT_FALSE(exists(server->shareFolder("ro") + "/prog.exe~"));
+}
+
+TEST_F(SmbShareTest, TheJournalTellsWhyEachShareRefusedTheCopy) {
+    // Each of these fails the row with the same short text; the journal's
+    // record keeps what the server said.
+    const std::string credentials = temp.path() + "credentials";
+    std::ofstream(credentials) << "username = " << SambaServer::kUser << "\npassword = wrong\n";
+    setenv("VELMORA_SMB_CREDENTIALS", credentials.c_str(), 1);
+    holdFile(patternBytes(5000));
+    window.load({shareFolder(*server, "pub", "journal"), server->unc("pub", "no-folder"),
+                 server->unc("ro"), server->unc("nosuch", "srv"), server->unc("priv")});
+    run(new TKopirajStart(context));
+    ASSERT_EQ(window.reports.size(), 5);
+    std::map<int, QJsonObject> records;
+    for (const RowReport& report : window.reports)
+        records[report.row] = app::rowRecord(report);
+    EXPECT_EQ(records[0].value("outcome").toString(), "copied");
+    EXPECT_FALSE(records[0].contains("reason"));
+    std::set<QString> reasons;
+    for (int row = 1; row < 5; ++row) {
+        const QJsonObject& record = records[row];
+        EXPECT_EQ(record.value("outcome").toString(), "copy-failed") << row;
+        EXPECT_EQ(record.value("info").toString(), "ne mogu da kreiram fajl") << row;
+        const QString reason = record.value("reason").toString();
+        EXPECT_FALSE(reason.isEmpty()) << row;
+        reasons.insert(reason);
+        std::printf("row %d: %s\n", row, reason.toLocal8Bit().constData());
+    }
+    EXPECT_EQ(reasons.size(), 4u) << "the reasons do not tell the failures apart";
+    ASSERT_EQ(window.summaries.size(), 1);
+    EXPECT_EQ(window.summaries[0].failedRows(), 4);
 }
 
 TEST_F(SmbShareTest, FullShareFailsTheCopyAndKeepsTheServersProgram) {

@@ -16,7 +16,8 @@
 namespace velmora::testsupport {
 
 // A window without widgets for the batches: the rows, the file set, the two log
-// panes as lists of lines and every state-label change in order.
+// panes as lists of lines, every state-label change in order, and the rows'
+// reports and the batches' ends.
 class FakeBatchWindow final : public batch::BatchWindow {
 public:
     serverlist::ServerListModel& lista() override { return lista_; }
@@ -27,6 +28,7 @@ public:
         labels.append({colour, caption});
     }
     void rowReported(const batch::RowReport& report) override { reports.append(report); }
+    void batchEnded(const batch::BatchSummary& summary) override { summaries.append(summary); }
 
     // Rows as a load makes them: checked, mark 0, "?" and "?".
     void load(const std::vector<std::string>& captions) {
@@ -39,6 +41,7 @@ public:
     QStringList memo2;
     QList<std::pair<batch::StateColour, QString>> labels;
     QList<batch::RowReport> reports;
+    QList<batch::BatchSummary> summaries;
 
 private:
     serverlist::ServerListModel lista_;

@@ -18,7 +18,8 @@ namespace velmora::testsupport {
 // the program it was given with "-e" as a real terminal would. It runs only a
 // program named by its full path (a tool the test has written), never one it
 // would look up (ping), and nothing with a network path other than
-// \\127.0.0.1: a test never reaches beyond this machine.
+// \\127.0.0.1: a test never reaches beyond this machine. The script's name
+// can be that of a real terminal, for what the program hands to that one.
 class StandInTerminal {
 public:
     // RecordAndRunLater: like the terminals that hand the program to a server
@@ -26,12 +27,14 @@ public:
     // has ended itself.
     enum class Mode { RecordOnly, RecordAndRun, RecordAndRunLater };
 
-    explicit StandInTerminal(Mode mode = Mode::RecordOnly, double laterSeconds = 0.3)
+    StandInTerminal(Mode mode, const std::string& name) : StandInTerminal(mode, 0.3, name) {}
+    explicit StandInTerminal(Mode mode = Mode::RecordOnly, double laterSeconds = 0.3,
+                             const std::string& name = "terminal")
         : folder_("velmora-terminal") {
         if (const char* saved = std::getenv("TERMINAL"))
             saved_ = saved;
         record_ = folder_.path() + "/invocations";
-        script_ = folder_.path() + "/terminal";
+        script_ = folder_.path() + "/" + name;
         const std::string& script = script_;
         {
             std::ofstream out(script);
@@ -40,7 +43,10 @@ public:
                 << "for a in \"$@\"; do line=\"$line$a\037\"; done\n"
                 << "printf '%s\\n' \"$line\" >> '" << record_ << "'\n";
             if (mode != Mode::RecordOnly)
-                out << "shift\n"
+                // The program follows -e (-x for some terminals), after any
+                // options of the terminal's own (-hold).
+                out << "while [ $# -gt 0 ] && [ \"$1\" != -e ] && [ \"$1\" != -x ]; do shift; done\n"
+                    << "shift\n"
                     << "case \"$1\" in /*) ;; *) exit 0 ;; esac\n"
                     << "for a in \"$@\"; do\n"
                     << "  case \"$a\" in '\\\\127.0.0.1\\'* | '\\\\127.0.0.1') ;;\n"

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <chrono>
 #include <string_view>
+#include <optional>
 
 #include <sys/stat.h>
 
@@ -147,6 +148,50 @@ Result<std::unique_ptr<WritableFile>> openRequest(const WireWriter& request) {
         std::make_unique<SmbWritableFile>(handle, session.incarnation()));
 }
 
+// \\host\share of a network path (either separator, runs counting as one);
+// none when the path names no share.
+std::optional<std::string> shareRootOf(const std::string& path) {
+    auto isSeparator = [](char c) { return c == '\\' || c == '/'; };
+    std::size_t at = 0;
+    std::string root = "\\\\";
+    for (int part = 0; part < 2; ++part) {
+        while (at < path.size() && isSeparator(path[at]))
+            ++at;
+        const std::size_t start = at;
+        while (at < path.size() && !isSeparator(path[at]))
+            ++at;
+        if (at == start)
+            return std::nullopt;
+        root += path.substr(start, at - start);
+        if (part == 0)
+            root += '\\';
+    }
+    return root;
+}
+
+// The library reports a missing share like a missing folder, and a refused
+// logon like a share that refuses writing; one look at the share itself tells
+// them apart, so that the reason says which it is. Only for a request that
+// failed with one of those two.
+Error explained(const std::string& path, Error error) {
+    const bool missing = error.code == ENOENT;
+    const bool refused = error.code == EACCES || error.code == EPERM;
+    const std::optional<std::string> root = shareRootOf(path);
+    if ((!missing && !refused) || !root || *root == path)
+        return error;
+    const Result<std::string> share = pathRequest(Op::Stat, *root);
+    if (missing && share)
+        error.message += " (the share " + *root + " has no such folder)";
+    else if (missing && share.error().code == ENOENT)
+        error.message += " (the server has no share " + *root + ")";
+    else if (refused && share)
+        error.message += " (the share " + *root + " does not let this user write there)";
+    else if (refused && (share.error().code == EACCES || share.error().code == EPERM))
+        error.message += " (the server refuses this user the share " + *root +
+                         ": a wrong user name or password, or a user the share does not admit)";
+    return error;
+}
+
 } // namespace
 
 std::uint32_t attributesFromMode(mode_t mode) {
@@ -177,8 +222,10 @@ Result<std::vector<char>> SmbFileSystem::readWholeFile(const std::string& path) 
 
 Result<DirectoryEntry> SmbFileSystem::findEntry(const std::string& path) {
     auto reply = pathRequest(Op::Stat, path);
+    // A name that is not there is the common answer (the copy asks for its
+    // temporary name afterwards): only a refusal is looked into.
     if (!reply)
-        return reply.error();
+        return reply.error().code == ENOENT ? reply.error() : explained(path, reply.error());
     WireReader in(reply.value());
     DirectoryEntry entry;
     entry.size = in.u64();
@@ -209,7 +256,10 @@ Result<std::unique_ptr<WritableFile>> SmbFileSystem::createForWriting(const std:
         return url.error();
     WireWriter request;
     request.op(Op::Create).bytes(url.value());
-    return openRequest(request);
+    auto created = openRequest(request);
+    if (!created)
+        return explained(path, created.error());
+    return created;
 }
 
 Result<std::unique_ptr<WritableFile>> SmbFileSystem::reopenForWriting(const std::string& path,

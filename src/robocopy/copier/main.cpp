@@ -15,6 +15,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#else
+#include <unistd.h>
 #endif
 
 namespace {
@@ -145,13 +147,51 @@ const char* resultText(CopyResult result) {
     return "failed";
 }
 
-void printSummary(const CopyOutcome& outcome, std::chrono::steady_clock::duration elapsed) {
+void printSummary(const CopyOutcome& outcome, std::chrono::steady_clock::duration elapsed,
+                  int exitCode) {
     std::printf("\n%s\n", kRule);
     std::printf("   Copied : %llu bytes\n", static_cast<unsigned long long>(outcome.copiedBytes));
     std::printf("  Resumed : %llu bytes\n", static_cast<unsigned long long>(outcome.resumedBytes));
     std::printf("  Elapsed : %s\n", elapsedText(elapsed).c_str());
-    std::printf("   Result : %s\n", resultText(outcome.result));
+    std::printf("   Result : %s (exit code %d)\n", resultText(outcome.result), exitCode);
     std::fflush(stdout);
+}
+
+// True when the console window was opened for this program alone (a terminal
+// started it directly, not a shell in it), so that the window goes as soon as
+// the program ends.
+bool ownsItsWindow() {
+#ifdef _WIN32
+    DWORD processes[2];
+    return GetConsoleProcessList(processes, 2) == 1;
+#else
+    return ::isatty(STDIN_FILENO) == 1 && ::getsid(0) == ::getpid();
+#endif
+}
+
+// Keeps a failure readable in a window that would close with the program: waits
+// for Enter. On Linux the wait runs in a shell that replaces this program, so
+// that the tool file is free for the next robocopy run while the window stands.
+void holdWindowUntilEnter() {
+    std::printf("\nPress Enter to close this window.\n");
+    std::fflush(stdout);
+#ifndef _WIN32
+    ::execl("/bin/sh", "sh", "-c", "read -r line", static_cast<char*>(nullptr));
+#endif
+    for (int c = std::getchar(); c != EOF && c != '\n'; c = std::getchar()) {
+    }
+}
+
+int exitCodeOf(CopyResult result) {
+    switch (result) {
+    case CopyResult::UpToDate:
+        return kExitUpToDate;
+    case CopyResult::Copied:
+        return kExitCopied;
+    case CopyResult::Failed:
+        break;
+    }
+    return kExitFailed;
 }
 
 } // namespace
@@ -195,15 +235,9 @@ int main(int argc, char** argv) {
                         request->name.c_str());
         break;
     }
-    printSummary(outcome, std::chrono::steady_clock::now() - started);
-
-    switch (outcome.result) {
-    case CopyResult::UpToDate:
-        return kExitUpToDate;
-    case CopyResult::Copied:
-        return kExitCopied;
-    case CopyResult::Failed:
-        break;
-    }
-    return kExitFailed;
+    const int exitCode = exitCodeOf(outcome.result);
+    printSummary(outcome, std::chrono::steady_clock::now() - started, exitCode);
+    if (outcome.result == CopyResult::Failed && ownsItsWindow())
+        holdWindowUntilEnter();
+    return exitCode;
 }
