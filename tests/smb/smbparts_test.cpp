@@ -28,8 +28,10 @@ TEST(SmbUrl, NetworkPathsBecomeLibraryUrls) {
 }
 
 TEST(SmbWire, ValuesComeBackInOrderAndATruncatedReplyIsCaught) {
+    // A request followed by a whole-file read's content: a byte string last.
+    const std::string content(100, 'x');
     WireWriter writer;
-    writer.op(Op::Reopen).bytes("smb://h/s/f").u64(65536).u32(7).i64(-2);
+    writer.op(Op::Reopen).bytes("smb://h/s/f").u64(65536).u32(7).i64(-2).bytes(content);
     const std::string frame = writer.frame();
     ASSERT_EQ(frameLength(frame.data()), frame.size() - 4);
     const std::string data = frame.substr(4);
@@ -40,14 +42,24 @@ TEST(SmbWire, ValuesComeBackInOrderAndATruncatedReplyIsCaught) {
     EXPECT_EQ(reader.u64(), 65536u);
     EXPECT_EQ(reader.u32(), 7u);
     EXPECT_EQ(reader.i64(), -2);
+    EXPECT_EQ(reader.bytesView(), content);
     EXPECT_TRUE(reader.ok());
 
-    // A length that runs past the end must not read outside the reply.
-    WireReader cut(data.substr(0, 8));
-    (void)cut.u8();
-    EXPECT_TRUE(cut.bytes().empty());
-    EXPECT_FALSE(cut.ok());
-    EXPECT_EQ(cut.u32(), 0u);
+    // Cut anywhere, the reply fails, and no field reads outside what is there:
+    // a content that lost its tail is not taken as an empty file.
+    for (std::size_t length = 0; length < data.size(); ++length) {
+        const std::string cutData = data.substr(0, length);
+        WireReader cut(cutData);
+        (void)cut.u8();
+        (void)cut.bytes();
+        (void)cut.u64();
+        (void)cut.u32();
+        (void)cut.i64();
+        const std::string_view last = cut.bytesView();
+        EXPECT_FALSE(cut.ok()) << "cut after " << length << " bytes";
+        EXPECT_TRUE(last.empty()) << "cut after " << length << " bytes";
+        EXPECT_EQ(cut.u32(), 0u);
+    }
 }
 
 TEST(SmbAttributes, ModeBitsOfTheLibraryGiveWindowsAttributes) {

@@ -74,8 +74,14 @@ std::uint64_t WireReader::u64() {
 
 std::string_view WireReader::bytesView() {
     const std::uint64_t size = u64();
+    // A length that runs past the end fails the reply: a cut-off field (a
+    // whole-file read that lost its tail) must never pass as a shorter one.
+    if (size > data_.size() - position_) {
+        ok_ = false;
+        return {};
+    }
     const char* p = nullptr;
-    if (size > data_.size() || !take(static_cast<std::size_t>(size), &p))
+    if (!take(static_cast<std::size_t>(size), &p))
         return {};
     return {p, static_cast<std::size_t>(size)};
 }

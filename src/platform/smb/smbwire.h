@@ -44,8 +44,9 @@ private:
     std::string data_;
 };
 
-// Reads values in the order they were written. A read past the end yields
-// zero values and leaves ok() false, so a reply is checked once at the end.
+// Reads values in the order they were written. A read past the end, a byte
+// string whose length runs past the end included, yields zero values and
+// leaves ok() false, so a reply is checked once at the end.
 class WireReader {
 public:
     explicit WireReader(std::string_view data) : data_(data) {}
