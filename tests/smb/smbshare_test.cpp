@@ -11,6 +11,7 @@
 #include "support/batchfixture.h"
 #include "support/childprocesses.h"
 #include "support/fakebatchwindow.h"
+#include "support/latencyproxy.h"
 #include "support/programrun.h"
 #include "support/qtprinting.h"
 #include "support/sambaserver.h"
@@ -23,6 +24,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -31,6 +34,9 @@
 #include <set>
 #include <thread>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -53,6 +59,45 @@ bool exists(const std::string& path) {
 // The helper processes this process has started and that are still there.
 int helperProcesses() {
     return static_cast<int>(testsupport::childProcessesNamed("velmora-smb").size());
+}
+
+// The time from sending an SMB2 NEGOTIATE on a new connection to 127.0.0.1:port
+// until the start of the server's answer is back: exactly one round trip.
+// Negative when no SMB2 answer came.
+std::chrono::microseconds negotiateRoundTrip(int port) {
+    // NetBIOS length, then the 64-byte SMB2 header (command 0, one credit asked
+    // for) and the request offering dialect 2.02 only.
+    std::array<unsigned char, 4 + 64 + 38> request{};
+    const unsigned char start[] = {0, 0, 0, 64 + 38, 0xfe, 'S', 'M', 'B', 64};
+    std::copy(std::begin(start), std::end(start), request.begin());
+    request[4 + 14] = 1;                             // CreditRequest
+    request[4 + 64] = 36;                            // StructureSize
+    request[4 + 64 + 2] = 1;                         // DialectCount
+    request[4 + 64 + 4] = 1;                         // SecurityMode: signing enabled
+    request[4 + 64 + 36] = request[4 + 64 + 37] = 2; // dialect 0x0202
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    std::array<unsigned char, 8> answer{};
+    std::size_t got = 0;
+    auto began = std::chrono::steady_clock::now();
+    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+        // The connection's own set-up is not part of the request's round trip.
+        began = std::chrono::steady_clock::now();
+        if (send(fd, request.data(), request.size(), MSG_NOSIGNAL) ==
+            static_cast<ssize_t>(request.size())) {
+            for (ssize_t n; got < answer.size() &&
+                            (n = recv(fd, answer.data() + got, answer.size() - got, 0)) > 0;)
+                got += static_cast<std::size_t>(n);
+        }
+    }
+    const auto took = std::chrono::steady_clock::now() - began;
+    close(fd);
+    if (got < answer.size() || answer[4] != 0xfe || answer[5] != 'S')
+        return std::chrono::microseconds(-1);
+    return std::chrono::duration_cast<std::chrono::microseconds>(took);
 }
 
 // Batches on \\127.0.0.1\share rows of a private Samba server, through the same
@@ -454,6 +499,38 @@ TEST_F(SmbShareTest, AbortEndsACopyToAHungServerAndTheTimeOutBoundsAReachability
     EXPECT_EQ(mark(0), MarkUnreachable);
     EXPECT_TRUE(testsupport::processEventsUntil(helpersBack, 5000));
     hung->resume();
+}
+
+// A branch-office link: the copy goes through a proxy that holds every chunk
+// 10 ms in each direction, and stays whole and in place with its stamp and the
+// backup; a request through the proxy takes the full round trip, both ways.
+TEST_F(SmbShareTest, CopyOverALinkWithARoundTripKeepsBytesStampAndBackup) {
+    using namespace std::chrono_literals;
+    std::string whyNot;
+    auto proxy = testsupport::LatencyProxy::start(server->port(), 10ms, &whyNot);
+    ASSERT_NE(proxy, nullptr) << whyNot;
+    // Straight to the server this takes a millisecond or two; one direction
+    // delayed alone would give 10 ms and some.
+    EXPECT_GE(negotiateRoundTrip(proxy->port()), 20ms);
+
+    setenv("VELMORA_SMB_PORT", std::to_string(proxy->port()).c_str(), 1);
+    const std::string onDisk = server->shareFolder("pub") + "/link";
+    const std::string row = shareFolder(*server, "pub", "link");
+    std::ofstream(onDisk + "/prog.exe") << "the previous version";
+    const QByteArray bytes = patternBytes(300000);
+    holdFile(bytes);
+    const platform::DosTime held = window.fileSet().heldTime().value();
+    window.load({row});
+    run(new TKopirajStart(context));
+    ASSERT_EQ(mark(0), MarkCopied) << info(0) << window.memo2.join("\n");
+    EXPECT_EQ(contentOf(onDisk + "/prog.exe"), bytes);
+    EXPECT_EQ(contentOf(onDisk + "/_prog.exe"), "the previous version");
+    EXPECT_FALSE(exists(onDisk + "/prog.exe~"));
+    auto entry = platform::fileSystemFor(row).findEntry(row + "\\prog.exe");
+    ASSERT_TRUE(entry.ok()) << entry.error().message;
+    EXPECT_EQ(entry.value().time, held);
+    EXPECT_GE(proxy->connections(), 3u) << "the worker's helper and this thread's came through";
+    useServer(*server);
 }
 
 // A helper process that outlived the program would hold a connection to the
