@@ -8,8 +8,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <string_view>
 #include <optional>
+#include <string_view>
 
 #include <sys/stat.h>
 
@@ -98,7 +98,9 @@ private:
         using std::chrono::milliseconds;
         if (sent < requestSize_)
             return;
-        if (took < milliseconds(250))
+        if (took < milliseconds(100))
+            requestSize_ = std::min(requestSize_ * 4, kLargestRun);
+        else if (took < milliseconds(250))
             requestSize_ = std::min(requestSize_ * 2, kLargestRun);
         else if (took > milliseconds(1000))
             requestSize_ = std::max(requestSize_ / 2, kSmallestRun);

@@ -48,6 +48,15 @@ void supplyLogon(SMBCCTX*, const char*, const char*, char* workgroup, int workgr
     put(password, passwordLength, logon.password);
 }
 
+// The library asks the server for an echo before it uses its connection again
+// (the first time, and after every time-out's length): one round trip more per
+// copy on a slow link. A helper serves one worker's copy and lives no longer;
+// a connection that has broken fails the request that comes, and the program
+// then starts a fresh helper.
+int connectionAssumedAlive(SMBCCTX*, SMBCSRV*) {
+    return 0;
+}
+
 bool readExactly(int fd, char* into, std::size_t size) {
     std::size_t got = 0;
     while (got < size) {
@@ -86,15 +95,9 @@ public:
         // rename or a size test always meets the file closed.
         if (op != Op::Reopen && op != Op::Write && op != Op::Close)
             settleLingering();
-        // The entry taken at a close answers only the very next request.
-        std::optional<ClosedEntry> closed = std::exchange(closedEntry_, std::nullopt);
         switch (op) {
-        case Op::Stat: {
-            std::string url = in.bytes();
-            if (closed && closed->url == url && closeFailures_.count(url) == 0)
-                return entryReply(closed->info);
-            return stat(url);
-        }
+        case Op::Stat:
+            return stat(in.bytes());
         case Op::Create: {
             std::string url = in.bytes();
             closeFailures_.erase(url);
@@ -236,12 +239,6 @@ private:
             smbc_close(closing.fd);
             return failure(code);
         }
-        // The entry as the handle sees it now answers a size test of the file
-        // that comes next (one request on the handle instead of an open, a query
-        // and a close by name).
-        struct stat info {};
-        if (smbc_fstat(closing.fd, &info) == 0)
-            closedEntry_ = ClosedEntry{closing.url, info};
         // Written; the server handle stays for a reopen of the same file. It is
         // closed for real before any other request, and a failure of that
         // close still fails what follows.
@@ -332,13 +329,7 @@ private:
         std::string url;
     };
 
-    struct ClosedEntry {
-        std::string url;
-        struct stat info;
-    };
-
     std::map<std::uint32_t, OpenFile> files_;
-    std::optional<ClosedEntry> closedEntry_;
     // Names that this helper has seen go; another client could create one
     // meanwhile, which the rename's own test could not rule out either.
     std::set<std::string> knownAbsent_;
@@ -355,6 +346,7 @@ bool setUpLibrary(int port, int timeoutSeconds) {
     smbc_setTimeout(context, timeoutSeconds * 1000);
     smbc_setPort(context, static_cast<uint16_t>(port));
     smbc_setFunctionAuthDataWithContext(context, supplyLogon);
+    smbc_setFunctionCheckServer(context, connectionAssumedAlive);
     if (velmora::smbhelper::kerberosTicketAvailable()) {
         smbc_setOptionUseKerberos(context, 1);
         smbc_setOptionFallbackAfterKerberos(context, 1);
