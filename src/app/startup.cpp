@@ -3,8 +3,10 @@
 #include "app/commandoptions.h"
 #include "app/dialogs.h"
 #include "app/imagelist.h"
+#include "app/journal.h"
 #include "app/mainwindow.h"
 #include "platform/programpaths.h"
+#include "platform/userwarning.h"
 #ifndef _WIN32
 #include "platform/smb/smbsettings.h"
 #endif
@@ -43,6 +45,11 @@ int runProgram(int argc, char** argv) {
 #ifndef _WIN32
     platform::smb::shareSmbHelperWithStartedPrograms();
 #endif
+    // Warnings (a credentials file that others can read) go to the journal
+    // too, where they are kept after the window has closed.
+    platform::recordWarningsWith([](const std::string& text) {
+        journalWarning(QStringLiteral("warning"), QString::fromLocal8Bit(text));
+    });
     TForm1 form1(ProgramPaths{programFolder, *serverFile});
     form1.show();
     return QApplication::exec();
