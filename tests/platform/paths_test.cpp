@@ -28,12 +28,18 @@ TEST(PathsTest, NetworkPathNeedsTwoLeadingBackslashes) {
 }
 
 TEST(PathsTest, SplitsAtTheLastDelimiter) {
-    EXPECT_EQ(folderPart("/home/ana/prog.exe"), "/home/ana/");
-    EXPECT_EQ(fileNamePart("/home/ana/prog.exe"), "prog.exe");
+    EXPECT_EQ(folderPart("C:\\Users\\ana\\prog.exe"), "C:\\Users\\ana\\");
+    EXPECT_EQ(fileNamePart("C:\\Users\\ana\\prog.exe"), "prog.exe");
     EXPECT_EQ(folderPart("\\\\srv\\share\\x"), "\\\\srv\\share\\");
     EXPECT_EQ(fileNamePart("\\\\srv\\share\\x"), "x");
     // A dot in a folder name does not count as an extension or a delimiter.
+    EXPECT_EQ(fileNamePart("C:\\v1.2\\prog"), "prog");
+#ifndef _WIN32
+    // "/" separates on Linux only.
+    EXPECT_EQ(folderPart("/home/ana/prog.exe"), "/home/ana/");
+    EXPECT_EQ(fileNamePart("/home/ana/prog.exe"), "prog.exe");
     EXPECT_EQ(fileNamePart("/opt/v1.2/prog"), "prog");
+#endif
 }
 
 TEST(PathsTest, NoDelimiterAndEmptyInput) {
@@ -46,22 +52,30 @@ TEST(PathsTest, NoDelimiterAndEmptyInput) {
 }
 
 TEST(PathsTest, TrailingSeparatorLeavesAnEmptyName) {
+    EXPECT_EQ(folderPart("D:\\app\\"), "D:\\app\\");
+    EXPECT_EQ(fileNamePart("D:\\app\\"), "");
+    EXPECT_EQ(folderWithoutTrailingDelimiter("D:\\app\\"), "D:\\app");
+    EXPECT_EQ(fileNamePart("\\\\srv\\share\\"), "");
+    EXPECT_EQ(folderWithoutTrailingDelimiter("\\\\srv\\share\\"), "\\\\srv\\share");
+#ifndef _WIN32
     EXPECT_EQ(folderPart("/srv/app/"), "/srv/app/");
     EXPECT_EQ(fileNamePart("/srv/app/"), "");
     EXPECT_EQ(folderWithoutTrailingDelimiter("/srv/app/"), "/srv/app");
-    EXPECT_EQ(fileNamePart("\\\\srv\\share\\"), "");
-    EXPECT_EQ(folderWithoutTrailingDelimiter("\\\\srv\\share\\"), "\\\\srv\\share");
+#endif
 }
 
 TEST(PathsTest, FolderWithoutTrailingDelimiterKeepsRoots) {
     EXPECT_EQ(folderWithoutTrailingDelimiter("C:\\prog.exe"), "C:\\");
     EXPECT_EQ(folderWithoutTrailingDelimiter("C:\\Verzije\\prog.exe"), "C:\\Verzije");
+    EXPECT_EQ(folderWithoutTrailingDelimiter("\\prog.exe"), "\\");
+    // A delimiter after another one stays: "\\" of a share, "\\" inside a path.
+    EXPECT_EQ(folderWithoutTrailingDelimiter("\\\\srv"), "\\\\");
+    EXPECT_EQ(folderWithoutTrailingDelimiter("C:\\home\\\\prog.exe"), "C:\\home\\\\");
+#ifndef _WIN32
     EXPECT_EQ(folderWithoutTrailingDelimiter("/prog.exe"), "/");
     EXPECT_EQ(folderWithoutTrailingDelimiter("/home/ana/prog.exe"), "/home/ana");
-    EXPECT_EQ(folderWithoutTrailingDelimiter("\\prog.exe"), "\\");
-    // A delimiter after another one stays: "\\" of a share, "//" inside a path.
-    EXPECT_EQ(folderWithoutTrailingDelimiter("\\\\srv"), "\\\\");
     EXPECT_EQ(folderWithoutTrailingDelimiter("/home//prog.exe"), "/home//");
+#endif
 }
 
 #ifndef _WIN32
@@ -98,7 +112,9 @@ TEST(PathsTest, DriveColonEndsTheFolderOnWindows) {
     EXPECT_EQ(folderPart("C:prog.exe"), "C:");
     EXPECT_EQ(fileNamePart("C:prog.exe"), "prog.exe");
     EXPECT_EQ(folderWithoutTrailingDelimiter("C:prog.exe"), "C:");
-    EXPECT_EQ(fileNamePart("C:/rel/prog.exe"), "rel/prog.exe");
+    // "/" is no delimiter on Windows: a path from Qt ("C:/rel/prog.exe") is
+    // made native before it reaches these rules.
+    EXPECT_EQ(fileNamePart("C:/rel/prog.exe"), "/rel/prog.exe");
 }
 
 TEST(PathsTest, JoinAlwaysUsesBackslashOnWindows) {
