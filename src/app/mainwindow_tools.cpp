@@ -7,6 +7,7 @@
 #include "platform/shell.h"
 #include "robocopy/robocopyrun.h"
 #include "serverlist/marks.h"
+#include "serverlist/systemtext.h"
 
 #include <optional>
 
@@ -54,7 +55,7 @@ void TForm1::Kopirajsarobocopy1Click() {
         return;
     const auto run = robocopy::runEmbeddedTool(target->run, robocopyTempPath_, shellOwner());
     if (!run) {
-        dialogs::showMessage(this, QString::fromLocal8Bit(run.error().message));
+        dialogs::showMessage(this, serverlist::decodeSystemText(run.error().message));
         return;
     }
     if (run.value() == robocopy::StartOutcome::Started)
@@ -67,7 +68,7 @@ void TForm1::Kopirajsaexternimrobocopy1Click() {
         return;
     const auto run = robocopy::runExternalTool(target->run, paths_.programFolder, shellOwner());
     if (!run) {
-        dialogs::showMessage(this, QString::fromLocal8Bit(run.error().message));
+        dialogs::showMessage(this, serverlist::decodeSystemText(run.error().message));
         return;
     }
     if (run.value() == robocopy::StartOutcome::ToolMissing) {

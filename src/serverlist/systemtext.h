@@ -9,6 +9,8 @@ namespace velmora::serverlist {
 
 // Decodes text in the system's character set for display. The bytes
 // themselves are kept wherever they name a file; only what is shown is decoded.
+// On Windows the text is read as the platform layer reads names there: UTF-8
+// where the bytes are UTF-8, else the ANSI code page.
 QString decodeSystemText(std::string_view bytes);
 
 // The same in a named character set. The plain C locale's ASCII counts as
@@ -18,6 +20,7 @@ QString decodeText(std::string_view bytes, const std::string& characterSet);
 // A text as caption bytes (a path from the database): encoded in the system's
 // character set, as the lines of serveri.txt are, so that decodeSystemText
 // shows it back and the file system gets the bytes it would get from the file.
+// On Windows it is UTF-8, in which every name reaches the file system.
 std::string encodeSystemText(const QString& text);
 
 } // namespace velmora::serverlist
