@@ -8,6 +8,7 @@
 #include "platform/shell.h"
 
 #include "support/filecontent.h"
+#include "support/programrun.h"
 #include "support/scratchfolder.h"
 
 #include <gtest/gtest.h>
@@ -38,11 +39,12 @@ protected:
     }
     void TearDown() override { SetEnvironmentVariableW(L"VELMORA_STANDIN_RECORD", nullptr); }
 
-    // The recorded lines once count of them are there (10 s at most), each
+    // The recorded lines once count of them are there (30 s at most: Wine
+    // gives the first console program of a session its console slowly), each
     // split at the unit separator.
     std::vector<Fields> recorded(std::size_t count) const {
         std::vector<Fields> lines;
-        for (int i = 0; i < 200 && lines.size() < count; ++i) {
+        for (int i = 0; i < 600 && lines.size() < count; ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
             lines.clear();
             std::ifstream in(fromUtf8Path(record_), std::ios::binary);
@@ -142,8 +144,17 @@ TEST(WindowsResourcesTest, TheCopierIsCarriedAsExefileTestfile) {
     const std::string embedded(reinterpret_cast<const char*>(found.value().data),
                                found.value().size);
     EXPECT_EQ(embedded, readFile(VELMORA_EMBEDDED_COPIER_PATH));
-    EXPECT_EQ(embedded.substr(0, 2), "MZ");
     EXPECT_FALSE(findModuleResource("EXEFILE", "NOSUCHFILE").ok());
+
+    // The window writes it alone to the temporary folder and starts it there,
+    // away from the compiler's runtime DLLs: it must run all the same (and
+    // answer a call without arguments with its usage and 16).
+    testsupport::ScratchFolder temp;
+    const std::string tool = temp.path() + "\\Robocopy_FROM_RES.EXE";
+    ASSERT_TRUE(writeProgramFile(tool, found.value().data, found.value().size).ok());
+    const testsupport::ProgramRun run = testsupport::runProgram(tool, {});
+    EXPECT_EQ(run.exitCode, 16) << run.output;
+    EXPECT_NE(run.output.find("Usage: velmora-copier"), std::string::npos) << run.output;
 }
 
 } // namespace
