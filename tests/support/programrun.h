@@ -207,9 +207,16 @@ struct ProgramRun {
 // pipe; the caller's write end is closed first.
 inline ProgramRun finishRun(Process process, SmallPipe& out) {
     ProgramRun run;
+#ifdef _WIN32
+    const DWORD startError = GetLastError();
+#else
+    const int startError = errno;
+#endif
     out.closeWrite();
-    if (process == kNoProcess)
+    if (process == kNoProcess) {
+        run.output = "<not started: system error " + std::to_string(startError) + ">";
         return run;
+    }
     run.output = out.readAll();
     run.exitCode = waitForExit(process);
     return run;
