@@ -7,6 +7,10 @@
 # as $<TARGET_FILE:tool>; with STRIP an executable of our own build is embedded
 # without its debug data.
 set(VELMORA_EMBED_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/embedresource.cmake)
+if(WIN32)
+    # Module resources are compiled from .rc files.
+    enable_language(RC)
+endif()
 
 function(velmora_embed_resource target)
     cmake_parse_arguments(ARG "STRIP" "TYPE;NAME;FILE" "DEPENDS" ${ARGN})

@@ -29,6 +29,30 @@ install_packages() {
         "${missing[@]}" >/dev/null
 }
 
+# Wine, to run the Windows build's tests headless.
+WINE_PACKAGES=(wine wine64)
+
+# Makes the Wine prefix in the folder (once) in the background; every Wine
+# program of this run then uses it. wait_for_wine_prefix waits for it.
+start_wine_prefix() {
+    export WINEPREFIX="$1"
+    export WINEDEBUG=-all
+    # No Mono or Gecko: nothing here needs .NET or a browser engine.
+    export WINEDLLOVERRIDES="mscoree,mshtml="
+    WINE_PREFIX_JOB=""
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        mkdir -p "$WINEPREFIX"
+        (nice wineboot -i >/dev/null 2>&1 && wineserver -w) &
+        WINE_PREFIX_JOB=$!
+    fi
+}
+
+wait_for_wine_prefix() {
+    if [ -n "${WINE_PREFIX_JOB:-}" ]; then
+        wait "$WINE_PREFIX_JOB" || { echo "wineboot failed for $WINEPREFIX"; return 1; }
+    fi
+}
+
 build_program() {
     cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
     cmake --build "$BUILD" -j "$(nproc)"

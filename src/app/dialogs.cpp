@@ -1,6 +1,7 @@
 #include "app/dialogs.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
 
@@ -46,7 +47,9 @@ QString chooseFileToOpen(QWidget* parent) {
         a.nextFileName.reset();
         return name;
     }
-    return QFileDialog::getOpenFileName(parent);
+    // Qt's dialog answers with "/" on Windows too; the path rules and the
+    // tools the path is handed to take the system's own "\".
+    return QDir::toNativeSeparators(QFileDialog::getOpenFileName(parent));
 }
 
 void setAnswerAutomatically(bool automatic) {

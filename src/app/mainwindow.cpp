@@ -12,6 +12,7 @@
 #include "serverlist/filesource.h"
 #include "serverlist/markingcommands.h"
 #include "serverlist/marks.h"
+#include "serverlist/systemtext.h"
 
 #include <QApplication>
 #include <QFile>
@@ -417,8 +418,8 @@ void TForm1::loadServerFile() {
     const platform::Status loaded = serverlist::loadServerFile(listaModel_, path);
     if (!loaded) {
         dialogs::showMessage(this, QStringLiteral("Cannot open file \"%1\". %2")
-                                       .arg(QFile::decodeName(path.c_str()),
-                                            QString::fromLocal8Bit(loaded.error().message)));
+                                       .arg(serverlist::decodeSystemText(path),
+                                            serverlist::decodeSystemText(loaded.error().message)));
         return;
     }
     Label1->setText(serverlist::serverCountText(listaModel_.count()));
@@ -439,7 +440,7 @@ void TForm1::Loadfromdatabase1Click() {
     if (!loaded.ok()) {
         // The list has been emptied; the count keeps its text, as after a
         // failed file load.
-        dialogs::showMessage(this, QString::fromLocal8Bit(loaded.error.message));
+        dialogs::showMessage(this, serverlist::decodeSystemText(loaded.error.message));
         return;
     }
     Label1->setText(serverlist::serverCountText(listaModel_.count()));
@@ -508,6 +509,21 @@ void TForm1::ekiranimobriiinformacije1Click() {
 }
 
 // File set.
+namespace {
+
+// A name from the file dialog as the platform layer takes it: UTF-8 on
+// Windows, where Qt's own file-name encoding is the ANSI code page and would
+// lose the names outside it; Qt's file-name encoding elsewhere.
+std::string platformFileName(const QString& name) {
+#ifdef Q_OS_WIN
+    return name.toUtf8().toStdString();
+#else
+    return QFile::encodeName(name).toStdString();
+#endif
+}
+
+} // namespace
+
 void TForm1::Dodajfajl1Click() {
     if (Fajlovi->topLevelItemCount() > 0) {
         dialogs::showMessage(this, QStringLiteral("Vec postoji fajl za slanje!"));
@@ -519,10 +535,11 @@ void TForm1::Dodajfajl1Click() {
 
     // The file is read before anything is shown, so that a file that cannot be
     // read leaves the set empty instead of holding a row without content.
-    auto added = fileSet_.add(QFile::encodeName(chosen).toStdString());
+    auto added = fileSet_.add(platformFileName(chosen));
     if (!added) {
-        dialogs::showMessage(this, QStringLiteral("Ne mogu da učitam fajl %1: %2")
-                                       .arg(chosen, QString::fromLocal8Bit(added.error().message)));
+        dialogs::showMessage(this,
+                             QStringLiteral("Ne mogu da učitam fajl %1: %2")
+                                 .arg(chosen, serverlist::decodeSystemText(added.error().message)));
         return;
     }
 

@@ -9,6 +9,7 @@
 #include "robocopy/robocopyhandoff.h"
 #include "robocopy/robocopyrun.h"
 #include "serverlist/marks.h"
+#include "serverlist/systemtext.h"
 
 #include <optional>
 
@@ -30,7 +31,7 @@ std::optional<TForm1::RobocopyTarget> robocopyTarget(TForm1& form) {
         return std::nullopt;
     TForm1::RobocopyTarget target{row, {form.lista().caption(row), form.fileSet().path()}};
     if (const platform::Status checked = robocopy::checkRun(target.run); !checked) {
-        dialogs::showMessage(&form, QString::fromLocal8Bit(checked.error().message));
+        dialogs::showMessage(&form, serverlist::decodeSystemText(checked.error().message));
         return std::nullopt;
     }
     return target;
@@ -82,7 +83,7 @@ void TForm1::robocopyRunEnded(int row, std::uint64_t generation, RobocopyTool to
                               const platform::Result<robocopy::StartOutcome>& outcome) {
     --robocopyRunsInFlight_;
     if (!outcome) {
-        dialogs::showMessage(this, QString::fromLocal8Bit(outcome.error().message));
+        dialogs::showMessage(this, serverlist::decodeSystemText(outcome.error().message));
         return;
     }
     switch (outcome.value()) {
@@ -125,7 +126,7 @@ void TForm1::startPing(bool continuous) {
     // set. Whether ping answers is for the user to read in its own window.
     const std::string systemHost = platform::listTextForSystem(*host);
     journalTool(command, row, platform::shellStartPing(systemHost, continuous, shellOwner()),
-                {{QStringLiteral("host"), QString::fromLocal8Bit(systemHost.c_str())}});
+                {{QStringLiteral("host"), serverlist::decodeSystemText(systemHost)}});
 }
 
 void TForm1::Ping1Click() {

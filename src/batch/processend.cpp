@@ -16,7 +16,13 @@ void endProcess(int code, const std::function<void()>& lastSteps) {
     if (lastSteps)
         lastSteps();
     std::fflush(nullptr);
+#ifdef _WIN32
+    // MinGW's C runtime (msvcrt) has no quick_exit; _Exit ends the same way,
+    // with no handler registered for quick_exit to run.
+    std::_Exit(code);
+#else
     std::quick_exit(code);
+#endif
 }
 
 } // namespace velmora::batch

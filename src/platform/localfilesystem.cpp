@@ -13,6 +13,8 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
+#include "widetext.h"
+
 #include <windows.h>
 #else
 #include <cerrno>
@@ -43,8 +45,9 @@ private:
 };
 
 Result<std::vector<char>> readWholeLocalFile(const std::string& path) {
-    Handle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    Handle file(CreateFileW(win32::widePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN,
+                            nullptr));
     if (file.get() == INVALID_HANDLE_VALUE)
         return lastSystemError();
     LARGE_INTEGER size{};
@@ -68,27 +71,23 @@ Result<std::vector<char>> readWholeLocalFile(const std::string& path) {
     return data;
 }
 
-// A FILETIME in UTC as the packed local time, the way the directory listing
-// of Windows programs reports it.
+// A FILETIME in UTC as the packed local time of that moment, with the
+// daylight-saving offset of the file's own date (FileTimeToLocalFileTime would
+// use today's: a July file would read an hour off in December).
 DosTime dosTimeFromFileTime(const FILETIME& utc) {
-    FILETIME local{};
-    if (!FileTimeToLocalFileTime(&utc, &local))
+    SYSTEMTIME universal{};
+    SYSTEMTIME local{};
+    if (!FileTimeToSystemTime(&utc, &universal) ||
+        !SystemTimeToTzSpecificLocalTime(nullptr, &universal, &local))
         return packDosTime(LocalDateTime{});
-    WORD date = 0;
-    WORD time = 0;
-    if (FileTimeToDosDateTime(&local, &date, &time))
-        return (static_cast<DosTime>(date) << 16) | time;
-    // Outside 1980..2107: clamp through the calendar fields.
-    SYSTEMTIME st{};
-    if (!FileTimeToSystemTime(&local, &st))
-        return packDosTime(LocalDateTime{});
-    return packDosTime(
-        LocalDateTime{st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond});
+    // Outside 1980..2107 the fields clamp.
+    return packDosTime(LocalDateTime{local.wYear, local.wMonth, local.wDay, local.wHour,
+                                     local.wMinute, local.wSecond});
 }
 
 Result<DirectoryEntry> findLocalEntry(const std::string& path) {
     WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
+    if (!GetFileAttributesExW(win32::widePath(path).c_str(), GetFileExInfoStandard, &data))
         return lastSystemError();
     DirectoryEntry entry;
     entry.size = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
@@ -98,12 +97,12 @@ Result<DirectoryEntry> findLocalEntry(const std::string& path) {
 }
 
 bool localFileExists(const std::string& path) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const DWORD attributes = GetFileAttributesW(win32::widePath(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
 bool localDirectoryExists(const std::string& path) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const DWORD attributes = GetFileAttributesW(win32::widePath(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 

@@ -11,6 +11,8 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
+#include "widetext.h"
+
 #include <windows.h>
 #else
 #include <cerrno>
@@ -72,7 +74,15 @@ protected:
             return {};
         const HANDLE h = h_;
         h_ = INVALID_HANDLE_VALUE;
-        if (!CloseHandle(h))
+        // A share keeps written data back (delayed write) and reports a failure
+        // to store it only later, when nobody looks; the flush makes it come
+        // back here. The handle is closed either way.
+        const bool flushed = FlushFileBuffers(h) != 0;
+        const Error flushFailure = flushed ? Error{} : lastSystemError();
+        const bool closed = CloseHandle(h) != 0;
+        if (!flushed)
+            return flushFailure;
+        if (!closed)
             return lastSystemError();
         return {};
     }
@@ -87,9 +97,11 @@ Result<std::unique_ptr<WritableFile>> openLocal(const std::string& path, bool cr
                                                 std::uint64_t offset) {
     if (offset > static_cast<std::uint64_t>(std::numeric_limits<LONGLONG>::max()))
         return systemError(ERROR_INVALID_PARAMETER);
+    // Shared with nobody: a second open, for reading or writing, is refused
+    // with a sharing violation while this one holds the file.
     const HANDLE h =
-        CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, create ? CREATE_ALWAYS : OPEN_EXISTING,
-                    FILE_ATTRIBUTE_NORMAL, nullptr);
+        CreateFileW(win32::widePath(path).c_str(), GENERIC_WRITE, 0, nullptr,
+                    create ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return lastSystemError();
     auto file = std::make_unique<LocalWritableFile>(h);
@@ -102,29 +114,61 @@ Result<std::unique_ptr<WritableFile>> openLocal(const std::string& path, bool cr
     return std::unique_ptr<WritableFile>(std::move(file));
 }
 
+// The local time of a packed stamp as a FILETIME in UTC, with the
+// daylight-saving offset of the stamp's own date: the reverse of what the
+// directory entry does, so the stamp set is the stamp read back.
+bool fileTimeFromDosTime(DosTime time, FILETIME& utc) {
+    FILETIME packed{};
+    SYSTEMTIME local{};
+    SYSTEMTIME universal{};
+    return DosDateTimeToFileTime(static_cast<WORD>(time >> 16), static_cast<WORD>(time & 0xFFFFu),
+                                 &packed) &&
+           FileTimeToSystemTime(&packed, &local) &&
+           TzSpecificLocalTimeToSystemTime(nullptr, &local, &universal) &&
+           SystemTimeToFileTime(&universal, &utc);
+}
+
 } // namespace
 
 Status deleteLocalFile(const std::string& path) {
-    if (!DeleteFileA(path.c_str()))
-        return lastSystemError();
-    return {};
+    const std::wstring file = win32::widePath(path);
+    if (DeleteFileW(file.c_str()))
+        return {};
+    const Error refused = lastSystemError();
+    // The system refuses to delete a read-only file, where Linux deletes it:
+    // a read-only _prog.exe would otherwise block every later copy. A file
+    // that stays all the same (a running program) gets its attribute back.
+    const DWORD attributes = GetFileAttributesW(file.c_str());
+    if (refused.code != ERROR_ACCESS_DENIED || attributes == INVALID_FILE_ATTRIBUTES ||
+        (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || (attributes & FILE_ATTRIBUTE_READONLY) == 0)
+        return refused;
+    if (!SetFileAttributesW(file.c_str(), attributes & ~DWORD{FILE_ATTRIBUTE_READONLY}))
+        return refused;
+    if (DeleteFileW(file.c_str()))
+        return {};
+    const Error failure = lastSystemError();
+    SetFileAttributesW(file.c_str(), attributes);
+    return failure;
 }
 
 Status renameLocalNoReplace(const std::string& from, const std::string& to) {
-    // MoveFileA fails when anything of the new name exists.
-    if (!MoveFileA(from.c_str(), to.c_str()))
+    // MoveFileW fails when anything of the new name exists.
+    if (!MoveFileW(win32::widePath(from).c_str(), win32::widePath(to).c_str()))
         return lastSystemError();
     return {};
 }
 
 Status renameLocalReplacing(const std::string& from, const std::string& to) {
-    if (!MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    if (!MoveFileExW(win32::widePath(from).c_str(), win32::widePath(to).c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return lastSystemError();
     return {};
 }
 
 Status linkOrCopyLocal(const std::string& from, const std::string& to) {
-    if (CreateHardLinkA(to.c_str(), from.c_str(), nullptr))
+    const std::wstring source = win32::widePath(from);
+    const std::wstring target = win32::widePath(to);
+    if (CreateHardLinkW(target.c_str(), source.c_str(), nullptr))
         return {};
     const DWORD linkError = GetLastError();
     // Only a file system without hard links (FAT, some shares) goes on to a copy.
@@ -132,22 +176,16 @@ Status linkOrCopyLocal(const std::string& from, const std::string& to) {
         linkError != ERROR_TOO_MANY_LINKS && linkError != ERROR_NOT_SAME_DEVICE)
         return systemError(static_cast<int>(linkError));
     // CopyFile keeps the last-write time; TRUE: never over an existing name.
-    if (!CopyFileA(from.c_str(), to.c_str(), TRUE))
+    if (!CopyFileW(source.c_str(), target.c_str(), TRUE))
         return lastSystemError();
     return {};
 }
 
 Status setLocalLastWriteTime(const std::string& path, DosTime time) {
-    FILETIME local{};
     FILETIME utc{};
-    if (!DosDateTimeToFileTime(static_cast<WORD>(time >> 16), static_cast<WORD>(time & 0xFFFFu),
-                               &local))
+    if (!fileTimeFromDosTime(time, utc))
         return lastSystemError();
-    // The reverse of what the directory entry does (FileTimeToLocalFileTime), so
-    // the stamp set is the stamp read back.
-    if (!LocalFileTimeToFileTime(&local, &utc))
-        return lastSystemError();
-    const HANDLE h = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES,
+    const HANDLE h = CreateFileW(win32::widePath(path).c_str(), FILE_WRITE_ATTRIBUTES,
                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)

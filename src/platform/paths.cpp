@@ -24,7 +24,8 @@ bool isSeparator(char c) {
 
 bool isPathDelimiter(char c) {
 #ifdef _WIN32
-    return c == '\\' || c == ':';
+    // "/" as well: the system takes it for "\", and Qt's paths use it.
+    return c == '\\' || c == ':' || c == '/';
 #else
     return c == '\\' || c == '/';
 #endif

@@ -4,9 +4,10 @@
 #include <string_view>
 
 // Path splitting and joining in the program's own rules. Server rows and the file
-// set use Windows paths: "\" and ":" end the folder part. On Linux "/" separates
-// as well, ":" does not (there are no drive letters), and the local file system
-// takes "\" as "/". A network row (\\host\share) is always joined with "\".
+// set use Windows paths: "\" and ":" end the folder part, and "/" too, which
+// Windows takes for "\" (Qt's paths are written with it). On Linux ":" does
+// not (there are no drive letters), and the local file system takes "\" as
+// "/". A network row (\\host\share) is always joined with "\".
 namespace velmora::platform {
 
 // True for a character that ends a folder part on this system.

@@ -1,6 +1,8 @@
 #include "process.h"
 
 #ifdef _WIN32
+#include "widetext.h"
+
 #include <windows.h>
 #else
 #include <cerrno>
@@ -23,30 +25,31 @@ namespace {
 // Quotes one argument so that the C runtime of the started program splits the
 // command line back into the same argument (backslashes are literal except
 // before a quote).
-void appendQuoted(std::string& line, const std::string& arg) {
-    if (!arg.empty() && arg.find_first_of(" \t\n\v\"") == std::string::npos) {
+void appendQuoted(std::wstring& line, const std::string& text) {
+    const std::wstring arg = win32::wideText(text);
+    if (!arg.empty() && arg.find_first_of(L" \t\n\v\"") == std::wstring::npos) {
         line += arg;
         return;
     }
-    line += '"';
+    line += L'"';
     for (auto it = arg.begin();; ++it) {
         std::size_t backslashes = 0;
-        while (it != arg.end() && *it == '\\') {
+        while (it != arg.end() && *it == L'\\') {
             ++it;
             ++backslashes;
         }
         if (it == arg.end()) {
-            line.append(backslashes * 2, '\\');
+            line.append(backslashes * 2, L'\\');
             break;
         }
-        if (*it == '"') {
-            line.append(backslashes * 2 + 1, '\\');
+        if (*it == L'"') {
+            line.append(backslashes * 2 + 1, L'\\');
         } else {
-            line.append(backslashes, '\\');
+            line.append(backslashes, L'\\');
         }
         line += *it;
     }
-    line += '"';
+    line += L'"';
 }
 
 #else
@@ -113,21 +116,22 @@ Status startDetached(const std::string& program, const std::vector<std::string>&
 
 Result<long> startDetachedProcess(const std::string& program,
                                   const std::vector<std::string>& args) {
-    std::string line;
+    std::wstring line;
     appendQuoted(line, program);
     for (const std::string& arg : args) {
-        line += ' ';
+        line += L' ';
         appendQuoted(line, arg);
     }
-    std::vector<char> commandLine(line.begin(), line.end());
-    commandLine.push_back('\0');
+    // CreateProcessW may write into the command line.
+    std::vector<wchar_t> commandLine(line.begin(), line.end());
+    commandLine.push_back(L'\0');
 
-    STARTUPINFOA startup{};
+    STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
     // No application name: Windows looks the program up in its own folders and on
     // PATH, adding ".exe" when the name has no extension.
-    if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE,
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE,
                         CREATE_NEW_PROCESS_GROUP | DETACHED_PROCESS, nullptr, nullptr, &startup,
                         &process))
         return lastSystemError();

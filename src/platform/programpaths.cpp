@@ -4,6 +4,8 @@
 #include <vector>
 
 #ifdef _WIN32
+#include "widetext.h"
+
 #include <windows.h>
 #else
 #include <unistd.h>
@@ -62,15 +64,19 @@ std::string environmentFolder(const char* variable) {
 
 std::string executableFolder() {
     // The buffer grows until the whole path fits: paths can be longer than MAX_PATH.
+#ifdef _WIN32
+    std::vector<wchar_t> buffer(1024);
+#else
     std::vector<char> buffer(1024);
+#endif
     for (;;) {
 #ifdef _WIN32
         const DWORD length =
-            GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+            GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
         if (length == 0)
             return {};
         if (length < buffer.size())
-            return folderOf(std::string(buffer.data(), length));
+            return folderOf(win32::utf8Text(std::wstring_view(buffer.data(), length)));
 #else
         const ssize_t length = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
         if (length < 0)
@@ -86,11 +92,17 @@ std::string executableFolder() {
 
 std::string userTempFolder() {
 #ifdef _WIN32
-    char buffer[MAX_PATH + 1];
-    const DWORD length = GetTempPathA(static_cast<DWORD>(sizeof buffer), buffer);
-    if (length == 0 || length > sizeof buffer)
+    // TMP, TEMP or USERPROFILE as the system picks it; a longer folder than
+    // MAX_PATH is asked for again with room for it.
+    std::vector<wchar_t> buffer(MAX_PATH + 1);
+    DWORD length = GetTempPathW(static_cast<DWORD>(buffer.size()), buffer.data());
+    if (length > buffer.size()) {
+        buffer.resize(length + 1);
+        length = GetTempPathW(static_cast<DWORD>(buffer.size()), buffer.data());
+    }
+    if (length == 0 || length > buffer.size())
         return "C:\\Windows\\Temp\\";
-    return withTrailingSeparator(std::string(buffer, length));
+    return withTrailingSeparator(win32::utf8Text(std::wstring_view(buffer.data(), length)));
 #else
     // The user's own folder before the shared /tmp, where another user could
     // have put a file of the same name first.

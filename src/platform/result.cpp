@@ -1,6 +1,8 @@
 #include "result.h"
 
 #ifdef _WIN32
+#include "widetext.h"
+
 #include <windows.h>
 #else
 #include <cerrno>
@@ -30,17 +32,49 @@ std::string trimmed(std::string text) {
     return text;
 }
 
+#ifdef _WIN32
+// Some of the system's texts have inserts for the name they are about ("%1 is
+// not a valid Win32 application"). Without the name at hand each insert reads
+// as an ellipsis; "%%" is a percent sign.
+std::string withoutInserts(const std::string& text) {
+    std::string plain;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char next = i + 1 < text.size() ? text[i + 1] : '\0';
+        if (text[i] != '%' || (next != '%' && (next < '1' || next > '9'))) {
+            plain += text[i];
+            continue;
+        }
+        ++i;
+        if (next == '%') {
+            plain += '%';
+            continue;
+        }
+        while (i + 1 < text.size() && text[i + 1] >= '0' && text[i + 1] <= '9')
+            ++i;
+        // A printf-style format of the insert: %1!d!
+        if (i + 1 < text.size() && text[i + 1] == '!') {
+            const std::size_t end = text.find('!', i + 2);
+            if (end != std::string::npos)
+                i = end;
+        }
+        plain += "\xE2\x80\xA6"; // "…"
+    }
+    return plain;
+}
+#endif
+
 } // namespace
 
 Error systemError(int code) {
     std::string message;
 #ifdef _WIN32
-    char* buffer = nullptr;
-    const DWORD length = FormatMessageA(
+    // In UTF-8, as every text of the platform layer on Windows (widetext.h).
+    wchar_t* buffer = nullptr;
+    const DWORD length = FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<LPSTR>(&buffer), 0, nullptr);
+        nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<LPWSTR>(&buffer), 0, nullptr);
     if (length != 0 && buffer != nullptr)
-        message = trimmed(std::string(buffer, length));
+        message = trimmed(withoutInserts(win32::utf8Text(std::wstring_view(buffer, length))));
     if (buffer != nullptr)
         LocalFree(buffer);
 #else

@@ -1,6 +1,8 @@
 #include "shell.h"
 
 #ifdef _WIN32
+#include "widetext.h"
+
 #include <windows.h>
 // shellapi.h needs the types of windows.h.
 #include <shellapi.h>
@@ -38,23 +40,48 @@ std::string pingParameters(const std::string& host, bool continuous) {
 
 namespace {
 
-Status shellExecute(WindowOwner owner, const char* file, const char* parameters, const char* folder,
+// ShellExecute's result up to 32 is a failure, and 26 to 32 are codes of its
+// own (SE_ERR_*), not system errors: each is told as the system error of the
+// same meaning. 0 means the system ran out of memory or resources.
+int systemErrorOfShellResult(INT_PTR code) {
+    switch (code) {
+    case 0:
+        return ERROR_NOT_ENOUGH_MEMORY;
+    case SE_ERR_SHARE:
+        return ERROR_SHARING_VIOLATION;
+    case SE_ERR_ASSOCINCOMPLETE:
+    case SE_ERR_NOASSOC:
+        return ERROR_NO_ASSOCIATION;
+    case SE_ERR_DDETIMEOUT:
+    case SE_ERR_DDEFAIL:
+    case SE_ERR_DDEBUSY:
+        return ERROR_DDE_FAIL;
+    case SE_ERR_DLLNOTFOUND:
+        return ERROR_DLL_NOT_FOUND;
+    default:
+        // 2 (file not found), 3 (path not found), 5 (access denied), 8 (out of
+        // memory), 11 (bad format): ShellExecute uses the system's numbers.
+        return static_cast<int>(code);
+    }
+}
+
+Status shellExecute(WindowOwner owner, const std::string& file, const std::string& parameters,
                     int show) {
-    SetLastError(ERROR_SUCCESS);
-    const HINSTANCE result =
-        ShellExecuteA(static_cast<HWND>(owner), "open", file, parameters, folder, show);
+    const std::wstring wideFile = win32::wideText(file);
+    const std::wstring wideParameters = win32::wideText(parameters);
+    // No working folder: the started program gets this process's own.
+    const HINSTANCE result = ShellExecuteW(static_cast<HWND>(owner), L"open", wideFile.c_str(),
+                                           wideParameters.c_str(), nullptr, show);
     const auto code = reinterpret_cast<INT_PTR>(result);
     if (code > 32)
         return {};
-    // ShellExecute's own small codes match the system's for the common cases.
-    const DWORD last = GetLastError();
-    return systemError(last != ERROR_SUCCESS ? static_cast<int>(last) : static_cast<int>(code));
+    return systemError(systemErrorOfShellResult(code));
 }
 
 } // namespace
 
 Status shellOpen(const std::string& path, WindowOwner owner) {
-    return shellExecute(owner, path.c_str(), "", "", SW_SHOWNORMAL);
+    return shellExecute(owner, path, "", SW_SHOWNORMAL);
 }
 
 Status shellOpenNative(const std::string& path, WindowOwner owner) {
@@ -63,14 +90,13 @@ Status shellOpenNative(const std::string& path, WindowOwner owner) {
 
 Status shellStartConsoleProgram(const std::string& program, const std::string& parameters,
                                 WindowOwner owner) {
-    return shellExecute(owner, program.c_str(), parameters.c_str(), nullptr, SW_SHOW);
+    return shellExecute(owner, program, parameters, SW_SHOW);
 }
 
 Status shellStartPing(const std::string& host, bool continuous, WindowOwner owner) {
     if (!host.empty() && host[0] == '-')
         return systemError(ERROR_INVALID_PARAMETER);
-    return shellExecute(owner, "ping", pingParameters(host, continuous).c_str(), nullptr,
-                        SW_SHOWNORMAL);
+    return shellExecute(owner, "ping", pingParameters(host, continuous), SW_SHOWNORMAL);
 }
 
 #else

@@ -23,7 +23,12 @@ QString decodeText(std::string_view bytes, const std::string& characterSet) {
 
 QString decodeSystemText(std::string_view bytes) {
 #ifdef Q_OS_WIN
-    // Qt's local 8-bit codec on Windows is the ANSI code page itself.
+    // As the platform layer takes names on Windows: UTF-8 where the bytes are
+    // UTF-8, else the ANSI code page (Qt's local 8-bit codec there).
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = utf8.decode(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
+    if (!utf8.hasError())
+        return text;
     return QString::fromLocal8Bit(bytes.data(), static_cast<qsizetype>(bytes.size()));
 #else
     static const std::string characterSet = platform::systemCharacterSet();
@@ -41,8 +46,8 @@ QString decodeListText(std::string_view bytes) {
 
 std::string encodeListText(const QString& text) {
 #ifdef Q_OS_WIN
-    // Qt's local 8-bit codec on Windows is the ANSI code page itself.
-    return text.toLocal8Bit().toStdString();
+    // The platform layer's names on Windows are UTF-8: every name fits.
+    return text.toUtf8().toStdString();
 #else
     // The reverse of decodeListText: the plain C locale's ASCII counts as UTF-8.
     const std::string characterSet = platform::listCharacterSet();

@@ -2,11 +2,10 @@
 
 #include "app/formats.h"
 #include "platform/dostime.h"
+#include "support/filecontent.h"
 #include "support/tempfolder.h"
 
 #include <gtest/gtest.h>
-
-#include <sys/time.h>
 
 using velmora::fileset::FileSet;
 using velmora::testsupport::TempFolder;
@@ -24,8 +23,7 @@ void setLocalModificationTime(const std::string& path, int year, int month, int 
     tm.tm_min = minute;
     tm.tm_sec = second;
     tm.tm_isdst = -1;
-    const timeval times[2] = {{std::mktime(&tm), 0}, {std::mktime(&tm), 0}};
-    ASSERT_EQ(utimes(path.c_str(), times), 0);
+    ASSERT_TRUE(velmora::testsupport::setModified(path, std::mktime(&tm))) << path;
 }
 
 class FileSetTest : public ::testing::Test {

@@ -7,11 +7,12 @@ namespace {
 
 TEST(PathsTest, DelimitersOfThisSystem) {
     EXPECT_TRUE(isPathDelimiter('\\'));
+    // "/" separates on Windows too, as the system itself takes it: Qt gives
+    // paths such as "C:/rel/prog.exe", and no Windows name holds a "/".
+    EXPECT_TRUE(isPathDelimiter('/'));
 #ifdef _WIN32
     EXPECT_TRUE(isPathDelimiter(':'));
-    EXPECT_FALSE(isPathDelimiter('/'));
 #else
-    EXPECT_TRUE(isPathDelimiter('/'));
     EXPECT_FALSE(isPathDelimiter(':'));
 #endif
     EXPECT_FALSE(isPathDelimiter('.'));
@@ -98,11 +99,14 @@ TEST(PathsTest, DriveColonEndsTheFolderOnWindows) {
     EXPECT_EQ(folderPart("C:prog.exe"), "C:");
     EXPECT_EQ(fileNamePart("C:prog.exe"), "prog.exe");
     EXPECT_EQ(folderWithoutTrailingDelimiter("C:prog.exe"), "C:");
-    EXPECT_EQ(fileNamePart("C:/rel/prog.exe"), "rel/prog.exe");
+    EXPECT_EQ(fileNamePart("C:/rel/prog.exe"), "prog.exe");
+    EXPECT_EQ(folderWithoutTrailingDelimiter("C:/rel/prog.exe"), "C:/rel");
+    EXPECT_EQ(folderWithoutTrailingDelimiter("C:/prog.exe"), "C:/");
 }
 
 TEST(PathsTest, JoinAlwaysUsesBackslashOnWindows) {
     EXPECT_EQ(joinPath("C:\\rel", "prog.exe"), "C:\\rel\\prog.exe");
+    EXPECT_EQ(joinPath("C:/rel", "prog.exe"), "C:/rel\\prog.exe");
     EXPECT_EQ(joinPath("\\\\srv01\\app", "prog.exe"), "\\\\srv01\\app\\prog.exe");
     EXPECT_EQ(localSystemPath("C:\\rel\\prog.exe"), "C:\\rel\\prog.exe");
 }

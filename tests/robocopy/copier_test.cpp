@@ -1,3 +1,4 @@
+#include "platform/commandline.h"
 #include "platform/filesystem.h"
 #include "support/filecontent.h"
 #include "support/programrun.h"
@@ -7,21 +8,14 @@
 
 #include <algorithm>
 #include <chrono>
-#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace velmora::robocopy {
 namespace {
@@ -41,14 +35,13 @@ std::string patterned(std::size_t size, std::uint32_t salt) {
     return bytes;
 }
 
+using testsupport::identityOf;
+using testsupport::kSeparator;
 using testsupport::readFile;
 using testsupport::writeFile;
 
 void setModified(const std::string& path, std::time_t when) {
-    timespec times[2]{};
-    times[0].tv_nsec = UTIME_OMIT;
-    times[1].tv_sec = when;
-    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+    ASSERT_TRUE(testsupport::setModified(path, when)) << path;
 }
 
 platform::DosTime stampOf(const std::string& path) {
@@ -58,8 +51,8 @@ platform::DosTime stampOf(const std::string& path) {
 
 Names namesIn(const std::string& folder) {
     Names names;
-    for (const auto& entry : fs::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
+    for (const auto& entry : fs::directory_iterator(testsupport::fromUtf8Path(folder)))
+        names.push_back(testsupport::utf8Path(entry.path().filename()));
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -73,8 +66,8 @@ bool has(const ProgramRun& run, const std::string& text) {
 class CopierTest : public testing::Test {
 protected:
     CopierTest() {
-        fs::create_directories(source);
-        fs::create_directories(target);
+        fs::create_directories(testsupport::fromUtf8Path(source));
+        fs::create_directories(testsupport::fromUtf8Path(target));
     }
     static ProgramRun runCopier(const std::vector<std::string>& args) {
         return testsupport::runProgram(VELMORA_COPIER_PATH, args);
@@ -86,12 +79,13 @@ protected:
         return args;
     }
     ProgramRun copy(bool restartable = true) const { return runCopier(arguments(restartable)); }
-    std::string sourceFile() const { return source + "/prog.exe"; }
-    std::string targetFile() const { return target + "/prog.exe"; }
+    std::string sourceFile() const { return source + kSeparator + "prog.exe"; }
+    std::string targetFile() const { return target + kSeparator + "prog.exe"; }
+    std::string inTarget(const std::string& name) const { return target + kSeparator + name; }
 
     testsupport::ScratchFolder scratch{"velmora-copier"};
-    const std::string source = scratch.path() + "/Verzije";
-    const std::string target = scratch.path() + "/server";
+    const std::string source = scratch.path() + kSeparator + "Verzije";
+    const std::string target = scratch.path() + kSeparator + "server";
 };
 
 TEST_F(CopierTest, CopiesThenFindsTheFileUpToDateThenReplacesItForANewSource) {
@@ -106,14 +100,11 @@ TEST_F(CopierTest, CopiesThenFindsTheFileUpToDateThenReplacesItForANewSource) {
     EXPECT_EQ(namesIn(target), Names{"prog.exe"});
     EXPECT_TRUE(has(run, "\r 100.0%")) << run.output;
 
-    struct stat before {};
-    ASSERT_EQ(stat(targetFile().c_str(), &before), 0);
+    const testsupport::FileIdentity before = identityOf(targetFile());
+    ASSERT_NE(before.index, 0u);
     run = copy();
     EXPECT_EQ(run.exitCode, 0) << run.output;
-    struct stat after {};
-    ASSERT_EQ(stat(targetFile().c_str(), &after), 0);
-    EXPECT_EQ(after.st_ino, before.st_ino);
-    EXPECT_EQ(after.st_mtime, before.st_mtime);
+    EXPECT_TRUE(identityOf(targetFile()) == before) << "the up-to-date file was written again";
 
     const std::string second = patterned(200000, 2);
     writeFile(sourceFile(), second);
@@ -130,28 +121,31 @@ TEST_F(CopierTest, AKilledCopyGoesOnFromItsPartialFileOnlyForTheSameSourceAndWit
     writeFile(sourceFile(), first);
 
     // Nobody reads the small pipe: the tool stops part way, at a progress line.
-    int out[2];
-    ASSERT_EQ(pipe2(out, O_CLOEXEC), 0);
-    ASSERT_GE(fcntl(out[1], F_SETPIPE_SZ, 4096), 0);
-    const pid_t pid = testsupport::spawnProgram(VELMORA_COPIER_PATH, arguments(), out[1]);
-    close(out[1]);
-    ASSERT_GT(pid, 0);
+    testsupport::SmallPipe out;
+    ASSERT_TRUE(out.ok());
+    const testsupport::Process tool =
+        testsupport::spawnProgram(VELMORA_COPIER_PATH, arguments(), out.writeEnd());
+    out.closeWrite();
+    ASSERT_NE(tool, testsupport::kNoProcess);
     std::uintmax_t size = 0;
     for (int poll = 0, steady = 0; poll < 1200 && steady < 10; ++poll) { // 60 s at most
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
         const Names names = namesIn(target);
-        const std::uintmax_t now = names.size() == 1 ? fs::file_size(target + "/" + names[0]) : 0;
-        steady = now > 0 && now == size ? steady + 1 : 0;
+        std::error_code error;
+        const std::uintmax_t now =
+            names.size() == 1 ? fs::file_size(testsupport::fromUtf8Path(inTarget(names[0])), error)
+                              : 0;
+        steady = !error && now > 0 && now == size ? steady + 1 : 0;
         size = now;
     }
-    kill(pid, SIGKILL);
-    EXPECT_EQ(testsupport::waitForExit(pid), -1);
-    close(out[0]);
+    testsupport::killProcess(tool);
+    EXPECT_EQ(testsupport::waitForExit(tool), -1);
+    out.closeRead();
     const Names left = namesIn(target);
     ASSERT_EQ(left.size(), 1u);
-    const std::string partial = target + "/" + left[0];
+    const std::string partial = inTarget(left[0]);
     ASSERT_NE(left[0], "prog.exe");
-    const std::uintmax_t cut = fs::file_size(partial);
+    const std::uintmax_t cut = fs::file_size(testsupport::fromUtf8Path(partial));
     ASSERT_GT(cut, 0u);
     ASSERT_LT(cut, total);
 
@@ -165,7 +159,7 @@ TEST_F(CopierTest, AKilledCopyGoesOnFromItsPartialFileOnlyForTheSameSourceAndWit
     // from it would show in the copy.
     const std::string foreign(cut, '?');
     // Without /Z even a partial file of the same source is started over.
-    fs::remove(targetFile());
+    fs::remove(testsupport::fromUtf8Path(targetFile()));
     writeFile(partial, foreign);
     run = copy(false);
     ASSERT_EQ(run.exitCode, 1) << run.output;
@@ -183,6 +177,26 @@ TEST_F(CopierTest, AKilledCopyGoesOnFromItsPartialFileOnlyForTheSameSourceAndWit
     EXPECT_TRUE(readFile(targetFile()) == second);
 }
 
+// The window hands the tool one parameter string, "SOURCE" "DESTINATION" "NAME"
+// /Z and a blank. On Windows the tool reads the command line as the system
+// keeps it, where the C runtime would take the "\" before a closing quote for
+// an escape and a name outside the ANSI code page for another name; on Linux
+// the window splits the string the same way before it starts the tool.
+TEST_F(CopierTest, TakesTheWindowsParameterStringWithAFinalBackslashAndAnyName) {
+    const std::string name = "\xC4\x8Dvor \xD1\x87.exe"; // "čvor ч.exe"
+    writeFile(source + kSeparator + name, "new version");
+    const std::string parameters = "\"" + source + "\" \"" + target + "\\\" \"" + name + "\" /Z ";
+#ifdef _WIN32
+    const ProgramRun run = testsupport::runCommandLine(VELMORA_COPIER_PATH, parameters);
+#else
+    const ProgramRun run =
+        testsupport::runProgram(VELMORA_COPIER_PATH, platform::splitParameters(parameters));
+#endif
+    ASSERT_EQ(run.exitCode, 1) << run.output;
+    EXPECT_EQ(readFile(inTarget(name)), "new version");
+    EXPECT_EQ(namesIn(target), Names{name});
+}
+
 TEST_F(CopierTest, FailuresExitWithEightAndBadUsageWithSixteen) {
     ProgramRun run = copy(); // no source file
     EXPECT_GE(run.exitCode, 8) << run.output;
@@ -190,10 +204,10 @@ TEST_F(CopierTest, FailuresExitWithEightAndBadUsageWithSixteen) {
     EXPECT_TRUE(has(run, "ERROR: ")) << run.output;
 
     writeFile(sourceFile(), "program");
-    run = runCopier({source, target + "/none", "prog.exe", "/Z"});
+    run = runCopier({source, inTarget("none"), "prog.exe", "/Z"});
     EXPECT_GE(run.exitCode, 8) << run.output;
     EXPECT_LT(run.exitCode, 16) << run.output;
-    EXPECT_FALSE(fs::exists(target + "/none"));
+    EXPECT_FALSE(fs::exists(testsupport::fromUtf8Path(inTarget("none"))));
 
     EXPECT_EQ(runCopier({source, target}).exitCode, 16);
     EXPECT_EQ(runCopier({source, target, "prog.exe", "/X"}).exitCode, 16);
@@ -205,22 +219,24 @@ TEST_F(CopierTest, AFailedCopyPutsTheWindowsBackupBackInPlace) {
     // before anything is written (the local file was deleted since it was
     // added), and later while the partial file is created (a folder stands
     // where it would be).
-    writeFile(target + "/_prog.exe", "the old version");
+    writeFile(inTarget("_prog.exe"), "the old version");
     ProgramRun run = copy();
     EXPECT_GE(run.exitCode, 8) << run.output;
     EXPECT_EQ(readFile(targetFile()), "the old version");
-    EXPECT_FALSE(fs::exists(target + "/_prog.exe"));
+    EXPECT_FALSE(fs::exists(testsupport::fromUtf8Path(inTarget("_prog.exe"))));
 
-    fs::rename(targetFile(), target + "/_prog.exe");
+    fs::rename(testsupport::fromUtf8Path(targetFile()),
+               testsupport::fromUtf8Path(inTarget("_prog.exe")));
     writeFile(sourceFile(), "the new version");
     char time[9];
     std::snprintf(time, sizeof time, "%08X", static_cast<unsigned>(stampOf(sourceFile())));
-    fs::create_directory(target + "/prog.exe~15-" + time + ".partial");
+    fs::create_directory(
+        testsupport::fromUtf8Path(inTarget(std::string("prog.exe~15-") + time + ".partial")));
 
     run = copy();
     EXPECT_GE(run.exitCode, 8) << run.output;
     EXPECT_EQ(readFile(targetFile()), "the old version");
-    EXPECT_FALSE(fs::exists(target + "/_prog.exe"));
+    EXPECT_FALSE(fs::exists(testsupport::fromUtf8Path(inTarget("_prog.exe"))));
 }
 
 } // namespace

@@ -14,6 +14,8 @@
 #include <vector>
 
 #ifdef _WIN32
+#include "platform/widetext.h"
+
 #include <windows.h>
 #else
 #include <unistd.h>
@@ -36,12 +38,14 @@ constexpr const char* kRule =
 
 // The arguments after the program's name. On Windows the C runtime would take
 // the backslash of "C:\" before a quote as an escape, so the command line is
-// split by the copy tools' own rule instead.
+// split by the copy tools' own rule instead; it is read in UTF-16, as the
+// system keeps it, so that no name is lost to the ANSI code page.
 std::vector<std::string> programArguments(int argc, char** argv) {
 #ifdef _WIN32
     (void)argc;
     (void)argv;
-    std::vector<std::string> args = velmora::platform::splitParameters(GetCommandLineA());
+    std::vector<std::string> args =
+        velmora::platform::splitParameters(velmora::platform::win32::utf8Text(GetCommandLineW()));
     if (!args.empty())
         args.erase(args.begin());
     return args;
@@ -197,6 +201,10 @@ int exitCodeOf(CopyResult result) {
 } // namespace
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+    // Names and the system's texts are printed in UTF-8 (widetext.h).
+    SetConsoleOutputCP(CP_UTF8);
+#endif
     std::string problem;
     const std::optional<CopyRequest> request =
         parseArguments(programArguments(argc, argv), problem);
