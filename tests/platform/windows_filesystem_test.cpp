@@ -91,6 +91,23 @@ TEST_F(WindowsFileSystemTest, RenameNeverReplacesAFileOrAFolder) {
     EXPECT_FALSE(fs_.fileExists(from));
 }
 
+// The placement of a copy: the previous program keeps its content and stamp
+// under a second name, and the new copy takes the program's name in one step.
+TEST_F(WindowsFileSystemTest, ASecondNameKeepsThePreviousCopyAndTheNewOneReplacesInOneStep) {
+    const std::string program = write("prog.exe", "old");
+    const std::string fresh = write("prog.exe~", "new");
+    const DosTime stamp = packDosTime({2024, 7, 1, 12, 30, 0});
+    ASSERT_TRUE(fs_.setLastWriteTime(program, stamp).ok());
+    ASSERT_TRUE(fs_.replacesInOneStep(program));
+    ASSERT_TRUE(fs_.linkOrCopy(program, path("_prog.exe")).ok());
+    EXPECT_FALSE(fs_.linkOrCopy(program, path("_prog.exe")).ok()) << "never over a name";
+    ASSERT_TRUE(fs_.renameReplacing(fresh, program).ok());
+    EXPECT_EQ(readFile(program), "new");
+    EXPECT_EQ(readFile(path("_prog.exe")), "old");
+    EXPECT_EQ(fs_.findEntry(path("_prog.exe")).value().time, stamp);
+    EXPECT_FALSE(fs_.fileExists(fresh));
+}
+
 // The packed stamp is local time. A summer and a winter date must each be
 // turned into UTC with the offset in force on that date, whatever the date
 // today: with today's offset one of the two would be an hour off.
