@@ -1,8 +1,9 @@
 // Decoding captions for display. Decoding never gives more UTF-16 units than
 // there are bytes, and a single-byte character set (Windows' code page 1250)
 // gives one per byte. Where the system's character set is UTF-8 (or ASCII,
-// which counts as UTF-8), valid UTF-8 bytes come back from their text byte
-// for byte, and a text from the database, made caption bytes, shows back as
+// which counts as UTF-8, and the list is read in it), valid UTF-8 bytes come
+// back from their text byte for byte, and a text from the database, made
+// caption bytes, shows back as
 // it was; a leading byte-order mark (U+FEFF, which shows as nothing) is not
 // shown.
 #include "serverlist/systemtext.h"
@@ -41,14 +42,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (characterSet != "UTF-8" && characterSet != "ANSI_X3.4-1968")
         return 0;
     if (QByteArrayView(bytes.data(), length).isValidUtf8() && !bytes.starts_with("\xef\xbb\xbf"))
-        FUZZ_CHECK(serverlist::encodeSystemText(shown) == bytes);
+        FUZZ_CHECK(serverlist::encodeListText(shown) == bytes);
 
     // The same bytes as UTF-16, as a database field gives its text.
     std::u16string units(size / 2, u'\0');
     std::memcpy(units.data(), bytes.data(), units.size() * sizeof(char16_t));
     const QString fromDatabase(reinterpret_cast<const QChar*>(units.data()), length / 2);
     if (fromDatabase.isValidUtf16() && !fromDatabase.startsWith(QChar(0xfeff)))
-        FUZZ_CHECK(serverlist::decodeSystemText(serverlist::encodeSystemText(fromDatabase)) ==
+        FUZZ_CHECK(serverlist::decodeListText(serverlist::encodeListText(fromDatabase)) ==
                    fromDatabase);
     return 0;
 }
