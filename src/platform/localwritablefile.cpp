@@ -282,8 +282,10 @@ Result<std::unique_ptr<WritableFile>> openLocal(const std::string& path, bool cr
         struct stat info {};
         if (::fstat(fd, &info) != 0)
             return lastSystemError();
-        // As with O_TRUNC only a regular file is cut; a device is written as it is.
-        if (S_ISREG(info.st_mode) && ::ftruncate(fd, 0) != 0)
+        // As with O_TRUNC only a regular file is cut; a device is written as it
+        // is. A file that is empty already is left alone: on ext4 a cut to
+        // nothing makes the close wait for the file's blocks to be allocated.
+        if (S_ISREG(info.st_mode) && info.st_size > 0 && ::ftruncate(fd, 0) != 0)
             return lastSystemError();
     } else if (::lseek(fd, static_cast<off_t>(offset), SEEK_SET) < 0) {
         return lastSystemError();
