@@ -90,18 +90,32 @@ void ProcessWatch::sample(bool full) {
         if (others_.count(pid) != 0)
             continue;
         const std::string folder = std::string("/proc/") + entry->d_name;
-        // "pid (name) state ppid ...": our name has no blank in it.
+        // "pid (name) state ppid ...": our names have no blank in them. The
+        // helpers are children of this process or of its helper spawner
+        // ("velmora-spawn"), whose memory counts with theirs.
         const std::string stat = readSmallFile(folder + "/stat");
         const std::size_t name = stat.find(' ');
+        const std::size_t nameEnd = stat.find(") ", name);
         char state = 0;
         long parent = 0;
-        const bool ours = name != std::string::npos &&
-                          stat.compare(name + 1, shownName_.size(), shownName_) == 0 &&
-                          std::sscanf(stat.c_str() + name + 1 + shownName_.size(), " %c %ld",
-                                      &state, &parent) == 2 &&
-                          parent == self_;
+        const bool parsed =
+            name != std::string::npos && nameEnd != std::string::npos &&
+            std::sscanf(stat.c_str() + nameEnd + 1, " %c %ld", &state, &parent) == 2;
+        const std::string shown =
+            parsed ? stat.substr(name + 1, nameEnd + 1 - (name + 1)) : std::string();
+        if (parsed && shown == "(velmora-spawn)" && parent == self_) {
+            spawners_.insert(pid);
+            const std::string status = readSmallFile(folder + "/status");
+            resident += field(status, "VmRSS");
+            if (full)
+                proportional += field(readSmallFile(folder + "/smaps_rollup"), "Pss");
+            continue;
+        }
+        const bool ours =
+            parsed && shown == shownName_ && (parent == self_ || spawners_.count(parent) != 0);
         if (!ours) {
-            if (!stat.empty())
+            // A helper just forked still has its spawner's name.
+            if (!stat.empty() && shown != shownName_ && shown != "(velmora-spawn)")
                 others_.insert(pid);
             continue;
         }

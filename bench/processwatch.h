@@ -45,6 +45,7 @@ private:
     // Processes found not to be such a child, not read again until the next full
     // look (process ids come round again).
     std::unordered_set<long> others_;
+    std::unordered_set<long> spawners_; // this process's helper spawners
     std::atomic<bool> stopping_{false};
     std::thread thread_;
 };

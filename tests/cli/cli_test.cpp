@@ -1,6 +1,7 @@
 // velmora-cli as a process: copies, checks and reachability on local folders
 // and on \\127.0.0.1 shares of a private Samba server, its reports and exit
 // status, Ctrl-C in the middle of a batch, and bad usage.
+#include "support/childprocesses.h"
 #include "support/filecontent.h"
 #include "support/programrun.h"
 #include "support/qtprinting.h"
@@ -51,17 +52,9 @@ std::string patternContent(std::size_t size) {
     return bytes;
 }
 
-// The velmora-smb helpers whose parent is the process.
+// The velmora-smb helpers of the process.
 std::vector<long> helpersOf(pid_t parent) {
-    std::vector<long> found;
-    for (const auto& entry : fs::directory_iterator("/proc")) {
-        std::ifstream stat(entry.path() / "stat");
-        std::string pid, program, state;
-        long ppid = 0;
-        if (stat >> pid >> program >> state >> ppid && ppid == parent && program == "(velmora-smb)")
-            found.push_back(std::stol(pid));
-    }
-    return found;
+    return testsupport::smbHelpersOf(parent);
 }
 
 bool goneOrZombie(long pid) {

@@ -18,7 +18,7 @@
 namespace {
 
 std::vector<long> helperChildren() {
-    return velmora::testsupport::childProcessesNamed("velmora-smb");
+    return velmora::testsupport::smbHelpersOf();
 }
 
 // Sockets the process holds: its channel to the program, and its connection to

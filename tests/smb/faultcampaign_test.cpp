@@ -38,7 +38,7 @@ QByteArray contentOf(const std::string& path) {
 }
 
 int helperProcesses() {
-    return static_cast<int>(testsupport::childProcessesNamed("velmora-smb").size());
+    return static_cast<int>(testsupport::smbHelpersOf().size());
 }
 
 // The moments of a copy at which the server goes away.

@@ -58,7 +58,7 @@ bool exists(const std::string& path) {
 
 // The helper processes this process has started and that are still there.
 int helperProcesses() {
-    return static_cast<int>(testsupport::childProcessesNamed("velmora-smb").size());
+    return static_cast<int>(testsupport::smbHelpersOf().size());
 }
 
 // The time from sending an SMB2 NEGOTIATE on a new connection to 127.0.0.1:port

@@ -1,6 +1,7 @@
 #include "smbsession.h"
 
 #include "credentialswarning.h"
+#include "helperspawner.h"
 #include "platform/cancellation.h"
 #include "platform/filesystem.h"
 
@@ -15,6 +16,7 @@
 #include <poll.h>
 #include <spawn.h>
 #include <sys/socket.h>
+#include <sys/syscall.h>
 #include <sys/uio.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -32,6 +34,27 @@ constexpr int kPollSliceMs = 50;
 
 Error ownError(int code, const char* text) {
     return Error{code, text};
+}
+
+// Unique in the process, so a file handed to another thread is never taken for
+// one of that thread's own helper.
+std::uint64_t nextIncarnation() {
+    static std::atomic<std::uint64_t> helpersStarted{0};
+    return ++helpersStarted;
+}
+
+// Waits up to the limit for the process behind the pidfd to end.
+bool endedWithin(int pidfd, int milliseconds) {
+    pollfd entry{pidfd, POLLIN, 0};
+    int ready = -1;
+    do {
+        ready = poll(&entry, 1, milliseconds);
+    } while (ready < 0 && errno == EINTR);
+    return ready > 0;
+}
+
+int signalThrough(int pidfd, int sig) {
+    return static_cast<int>(syscall(SYS_pidfd_send_signal, pidfd, sig, nullptr, 0));
 }
 
 } // namespace
@@ -70,6 +93,17 @@ Status SmbSession::startHelper(const SmbSettings& settings) {
         }
     }
 
+    // A fork of the spawner, which has the library loaded already; where no
+    // spawner can serve, the helper program itself.
+    if (auto spawned = spawnHelper(settings, childEnd)) {
+        close(childEnd);
+        pid_ = spawned.value().pid;
+        pidfd_ = spawned.value().pidfd;
+        channel_ = pair[0];
+        settings_ = settings;
+        incarnation_ = nextIncarnation();
+        return {};
+    }
     const std::string parent = std::to_string(getpid());
     const std::string port = std::to_string(settings.port);
     const std::string timeout = std::to_string(settings.timeoutSeconds);
@@ -100,12 +134,10 @@ Status SmbSession::startHelper(const SmbSettings& settings) {
         return error;
     }
     pid_ = pid;
+    pidfd_ = -1;
     channel_ = pair[0];
     settings_ = settings;
-    // Unique in the process, so a file handed to another thread is never taken
-    // for one of that thread's own helper.
-    static std::atomic<std::uint64_t> helpersStarted{0};
-    incarnation_ = ++helpersStarted;
+    incarnation_ = nextIncarnation();
     return {};
 }
 
@@ -117,6 +149,19 @@ void SmbSession::stopHelper(bool kill) {
         return;
     // The helper ends as soon as its channel closes; one that sits in a call to
     // a server gets a moment, then is killed.
+    if (pidfd_ >= 0) {
+        // A helper of the spawner, which reaps it; the pidfd tells its end.
+        if (kill)
+            (void)signalThrough(pidfd_, SIGKILL);
+        if (!endedWithin(pidfd_, 200)) {
+            (void)signalThrough(pidfd_, SIGKILL);
+            (void)endedWithin(pidfd_, 2000);
+        }
+        close(pidfd_);
+        pidfd_ = -1;
+        pid_ = -1;
+        return;
+    }
     if (kill)
         ::kill(pid_, SIGKILL);
     for (int i = 0; i < 100; ++i) {

@@ -62,6 +62,7 @@ private:
     std::optional<std::chrono::steady_clock::time_point> cancelSeen_;
 
     pid_t pid_ = -1;
+    int pidfd_ = -1; // a helper of the spawner: its end is watched through this
     int channel_ = -1;
     SmbSettings settings_;
     std::uint64_t incarnation_ = 0;

@@ -4,8 +4,11 @@
 // channel on descriptor 3, one request at a time (see smbwire.h).
 //
 // Arguments: parent process id, port, time-out in seconds, credentials file.
+// Or "--spawner" and the parent process id: then it starts helpers on request
+// (spawner.h), forked from itself with the library already loaded.
 #include "credentials.h"
 #include "platform/smb/smbwire.h"
+#include "spawner.h"
 
 #include <libsmbclient.h>
 
@@ -361,19 +364,13 @@ bool setUpLibrary(int port, int timeoutSeconds) {
     return true;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    if (argc != 5)
-        return 2;
-    // Ends with the thread that started it, even when that thread cannot say so.
-    prctl(PR_SET_PDEATHSIG, SIGKILL);
-    if (getppid() != static_cast<pid_t>(std::atol(argv[1])))
-        return 1;
+// Serves one thread of the program on the channel: logs on with the
+// credentials file's contents and answers requests until the channel closes.
+[[noreturn]] void serveChannel(int port, int timeoutSeconds, const char* credentialsFile) {
     std::signal(SIGPIPE, SIG_IGN);
-    logon = velmora::smbhelper::readCredentialsFile(argv[4]);
-    if (!setUpLibrary(std::atoi(argv[2]), std::atoi(argv[3])))
-        return 3;
+    logon = velmora::smbhelper::readCredentialsFile(credentialsFile);
+    if (!setUpLibrary(port, timeoutSeconds))
+        _exit(3);
 
     Requests requests;
     for (;;) {
@@ -393,4 +390,21 @@ int main(int argc, char** argv) {
         if (!writeExactly(kChannel, reply.frame()))
             _exit(0);
     }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // Ends with the thread that started it, even when that thread cannot say so.
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (argc == 3 && std::strcmp(argv[1], "--spawner") == 0) {
+        if (getppid() != static_cast<pid_t>(std::atol(argv[2])))
+            return 1;
+        return velmora::smbhelper::runSpawner(serveChannel);
+    }
+    if (argc != 5)
+        return 2;
+    if (getppid() != static_cast<pid_t>(std::atol(argv[1])))
+        return 1;
+    serveChannel(std::atoi(argv[2]), std::atoi(argv[3]), argv[4]);
 }
