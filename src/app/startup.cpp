@@ -15,13 +15,38 @@
 #include <QApplication>
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace velmora::app {
+
+namespace {
+
+// On X11 and Wayland desktops Qt finds no display without one of these and
+// aborts the process with a message about its platform plugin; QT_QPA_PLATFORM
+// names another platform (offscreen, vnc) that needs neither.
+bool hasDisplay() {
+#if defined(_WIN32) || defined(__APPLE__)
+    return true;
+#else
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        if (const char* value = std::getenv(name); value && *value)
+            return true;
+    return false;
+#endif
+}
+
+} // namespace
 
 int runProgram(int argc, char** argv) {
     // Answered before the application object, which needs a display.
     if (const std::optional<int> answered = answerInformationOptions(argc, argv, stdout))
         return *answered;
+    if (!hasDisplay()) {
+        std::fprintf(stderr, "velmora: there is no display to show the window on (neither DISPLAY "
+                             "nor WAYLAND_DISPLAY is set); velmora-cli runs the batches without "
+                             "a window\n");
+        return 1;
+    }
 
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Velmora"));

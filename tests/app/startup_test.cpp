@@ -123,6 +123,13 @@ TEST(Startup, AnswersHelpAndVersionWithoutADisplay) {
     ASSERT_TRUE(version.finished);
     EXPECT_EQ(version.exitCode, 0);
     EXPECT_EQ(version.standardOutput, QStringLiteral("velmora 2.0\n"));
+    // Without an option and without a display it says so and ends, instead
+    // of Qt aborting the process.
+    const ProgramRun window = runCopyOfProgram(programDir, workingDir, 30'000, {}, false);
+    ASSERT_TRUE(window.finished);
+    EXPECT_EQ(window.exitCode, 1);
+    EXPECT_TRUE(window.standardError.startsWith(QStringLiteral("velmora: there is no display")))
+        << window.standardError.toStdString();
 }
 
 TEST(Startup, StartsWithServerListBesideTheProgramFromAnotherFolder) {
