@@ -1,24 +1,22 @@
 #include "helperspawner.h"
 
+#include "channelspawn.h"
+#include "descriptorpassing.h"
+
 #include <cerrno>
 #include <cstdint>
-#include <cstring>
 #include <future>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace velmora::platform::smb {
 
@@ -62,28 +60,15 @@ std::shared_ptr<Spawner> startSpawner(const std::string& program) {
     std::promise<pid_t> started;
     std::future<pid_t> pid = started.get_future();
     std::thread([spawner, childEnd, program, started = std::move(started)]() mutable {
-        const std::string parent = std::to_string(getpid());
-        std::vector<std::string> args = {program, "--spawner", parent};
-        std::vector<char*> argv;
-        for (std::string& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_adddup2(&actions, childEnd, kSpawnerChannel);
-        pid_t child = -1;
-        const int failed =
-            posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
+        const Result<pid_t> child = spawnOnChannel({program, "--spawner", std::to_string(getpid())},
+                                                   childEnd, kSpawnerChannel);
         close(childEnd);
-        started.set_value(failed ? -1 : child);
-        if (failed) {
+        started.set_value(child ? child.value() : -1);
+        if (!child) {
             spawner->markDead();
             return;
         }
-        while (waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+        while (waitpid(child.value(), nullptr, 0) < 0 && errno == EINTR) {
         }
         spawner->markDead();
     }).detach();
@@ -101,23 +86,7 @@ bool sendRequest(int control, const SmbSettings& settings, int channelEnd) {
     text.push_back('\0');
     text += settings.credentialsFile;
     text.push_back('\0');
-    iovec piece{text.data(), text.size()};
-    alignas(cmsghdr) char controlBytes[CMSG_SPACE(sizeof(int))] = {};
-    msghdr message{};
-    message.msg_iov = &piece;
-    message.msg_iovlen = 1;
-    message.msg_control = controlBytes;
-    message.msg_controllen = sizeof controlBytes;
-    cmsghdr* c = CMSG_FIRSTHDR(&message);
-    c->cmsg_level = SOL_SOCKET;
-    c->cmsg_type = SCM_RIGHTS;
-    c->cmsg_len = CMSG_LEN(sizeof(int));
-    std::memcpy(CMSG_DATA(c), &channelEnd, sizeof(int));
-    ssize_t sent = -1;
-    do {
-        sent = sendmsg(control, &message, MSG_NOSIGNAL);
-    } while (sent < 0 && errno == EINTR);
-    return sent == static_cast<ssize_t>(text.size());
+    return sendWithDescriptor(control, text.data(), text.size(), channelEnd);
 }
 
 Result<SpawnedHelper> receiveAnswer(int control) {
@@ -129,20 +98,13 @@ Result<SpawnedHelper> receiveAnswer(int control) {
     if (ready <= 0)
         return Error{ETIMEDOUT, "The SMB helper spawner did not answer"};
     std::int32_t answer = 0;
-    iovec piece{&answer, sizeof answer};
-    alignas(cmsghdr) char controlBytes[CMSG_SPACE(sizeof(int))] = {};
-    msghdr message{};
-    message.msg_iov = &piece;
-    message.msg_iovlen = 1;
-    message.msg_control = controlBytes;
-    message.msg_controllen = sizeof controlBytes;
-    const ssize_t got = recvmsg(control, &message, MSG_CMSG_CLOEXEC);
-    if (got != static_cast<ssize_t>(sizeof answer))
-        return Error{EIO, "The SMB helper spawner ended"};
     int pidfd = -1;
-    for (cmsghdr* c = CMSG_FIRSTHDR(&message); c; c = CMSG_NXTHDR(&message, c))
-        if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SCM_RIGHTS)
-            std::memcpy(&pidfd, CMSG_DATA(c), sizeof(int));
+    const ssize_t got = receiveWithDescriptor(control, &answer, sizeof answer, pidfd);
+    if (got != static_cast<ssize_t>(sizeof answer)) {
+        if (pidfd >= 0)
+            close(pidfd);
+        return Error{EIO, "The SMB helper spawner ended"};
+    }
     if (answer <= 0 || pidfd < 0) {
         if (pidfd >= 0)
             close(pidfd);

@@ -1,5 +1,6 @@
 #include "smbsession.h"
 
+#include "channelspawn.h"
 #include "credentialswarning.h"
 #include "helperspawner.h"
 #include "platform/cancellation.h"
@@ -10,18 +11,14 @@
 #include <csignal>
 #include <memory>
 #include <thread>
-#include <vector>
 
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/syscall.h>
 #include <sys/uio.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace velmora::platform::smb {
 
@@ -104,36 +101,19 @@ Status SmbSession::startHelper(const SmbSettings& settings) {
         incarnation_ = nextIncarnation();
         return {};
     }
-    const std::string parent = std::to_string(getpid());
-    const std::string port = std::to_string(settings.port);
-    const std::string timeout = std::to_string(settings.timeoutSeconds);
-    std::vector<std::string> args = {settings.helperProgram, parent, port, timeout,
-                                     settings.credentialsFile};
-    std::vector<char*> argv;
-    for (std::string& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    // The helper answers on its channel only; it must not keep the program's
-    // own output open after the program has ended.
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, childEnd, kHelperChannel);
-    pid_t pid = -1;
-    const int failed =
-        posix_spawn(&pid, settings.helperProgram.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
+    Result<pid_t> started = spawnOnChannel(
+        {settings.helperProgram, std::to_string(getpid()), std::to_string(settings.port),
+         std::to_string(settings.timeoutSeconds), settings.credentialsFile},
+        childEnd, kHelperChannel);
     close(childEnd);
-    if (failed != 0) {
+    if (!started) {
         close(pair[0]);
-        Error error = systemError(failed);
+        Error error = started.error();
         error.message =
             "The SMB helper " + settings.helperProgram + " cannot be started: " + error.message;
         return error;
     }
-    pid_ = pid;
+    pid_ = started.value();
     pidfd_ = -1;
     channel_ = pair[0];
     settings_ = settings;

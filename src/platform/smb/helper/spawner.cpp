@@ -1,5 +1,7 @@
 #include "spawner.h"
 
+#include "platform/smb/descriptorpassing.h"
+
 #include <libsmbclient.h>
 
 #include <cerrno>
@@ -15,6 +17,9 @@
 #include <unistd.h>
 
 namespace velmora::smbhelper {
+
+using platform::smb::receiveWithDescriptor;
+using platform::smb::sendWithDescriptor;
 
 namespace {
 
@@ -43,24 +48,16 @@ struct Request {
 // One request; false when the program has closed the channel.
 bool receive(Request& request) {
     char text[4096];
-    iovec piece{text, sizeof text - 1};
-    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))];
-    msghdr message{};
-    message.msg_iov = &piece;
-    message.msg_iovlen = 1;
-    message.msg_control = control;
-    message.msg_controllen = sizeof control;
-    ssize_t got = -1;
-    do {
-        got = recvmsg(kChannel, &message, MSG_CMSG_CLOEXEC);
-    } while (got < 0 && errno == EINTR);
-    if (got <= 0)
+    int channel = -1;
+    const ssize_t got = receiveWithDescriptor(kChannel, text, sizeof text - 1, channel);
+    if (got <= 0) {
+        if (channel >= 0)
+            close(channel);
         return false;
+    }
     text[got] = '\0';
     request = Request{};
-    for (cmsghdr* c = CMSG_FIRSTHDR(&message); c; c = CMSG_NXTHDR(&message, c))
-        if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SCM_RIGHTS)
-            std::memcpy(&request.channel, CMSG_DATA(c), sizeof(int));
+    request.channel = channel;
     // port NUL timeout NUL credentials NUL
     const char* at = text;
     const char* end = text + got;
@@ -77,21 +74,7 @@ bool receive(Request& request) {
 }
 
 void reply(std::int32_t answer, int pidfd) {
-    iovec piece{&answer, sizeof answer};
-    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
-    msghdr message{};
-    message.msg_iov = &piece;
-    message.msg_iovlen = 1;
-    if (pidfd >= 0) {
-        message.msg_control = control;
-        message.msg_controllen = sizeof control;
-        cmsghdr* c = CMSG_FIRSTHDR(&message);
-        c->cmsg_level = SOL_SOCKET;
-        c->cmsg_type = SCM_RIGHTS;
-        c->cmsg_len = CMSG_LEN(sizeof(int));
-        std::memcpy(CMSG_DATA(c), &pidfd, sizeof(int));
-    }
-    (void)sendmsg(kChannel, &message, MSG_NOSIGNAL);
+    (void)sendWithDescriptor(kChannel, &answer, sizeof answer, pidfd);
 }
 
 } // namespace
